@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QString>
+#include <exception>
+#include <utility>
+
+#include "app/StepFailure.h"
+
+namespace quorvid {
+
+class Dialogs;
+
+inline constexpr auto kApplicationErrorTitle = "Application Error";
+
+// The text of the error report: description, CR LF, location, "at line ", step,
+// CR CR, the request for a screenshot.
+QString ApplicationErrorMessage(const QString& location, int step, const QString& description);
+
+// Shows the error report and returns when the user has pressed OK.
+void ShowApplicationError(Dialogs& dialogs, const QString& location, int step,
+                          const QString& description);
+
+// The armed error report of one reporting procedure. Each step runs through it:
+// a failing step is reported with its number and the procedure goes on.
+class ReportingProcedure {
+public:
+    ReportingProcedure(Dialogs& dialogs, QString location)
+        : dialogs_(dialogs), location_(std::move(location)) {}
+
+    // Runs one step. Returns false when it failed (after the report was shown).
+    template <typename Action>
+    bool Step(int number, Action&& action) {
+        try {
+            std::forward<Action>(action)();
+            return true;
+        } catch (const StepFailure& failure) {
+            Report(number, failure.description());
+        } catch (const std::exception& failure) {
+            Report(number, QString::fromLocal8Bit(failure.what()));
+        }
+        return false;
+    }
+
+    // The test of a conditional or a loop head. A test that fails counts as
+    // true, so the block that it guards is entered.
+    template <typename Condition>
+    bool Test(int number, Condition&& condition) {
+        bool result = true;
+        Step(number, [&] { result = std::forward<Condition>(condition)(); });
+        return result;
+    }
+
+    const QString& location() const { return location_; }
+    int reportCount() const { return reportCount_; }
+
+private:
+    void Report(int number, const QString& description);
+
+    Dialogs& dialogs_;
+    QString location_;
+    int reportCount_ = 0;
+};
+
+}  // namespace quorvid

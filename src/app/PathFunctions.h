@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+namespace quorvid {
+
+// Path text rules on the native separator. None of them touches the file system.
+
+// Collapses doubled separators of a joined path: inside it two become one and
+// three become two; a leading run becomes the platform's root form (one "/" on
+// POSIX, two separators on Windows).
+QString RemoveDoubleBackslashes(const QString& path);
+
+// The text after the last separator; the whole text when there is none.
+QString FileNameFromPath(const QString& path);
+
+// The text up to and including the last separator; empty when there is none.
+QString FolderFromPath(const QString& path);
+
+// The name without its last extension, when the last dot stands after the
+// first character; otherwise the name unchanged.
+QString StripExtension(const QString& name);
+
+}  // namespace quorvid
