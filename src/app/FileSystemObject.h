@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QSaveFile>
 #include <QString>
+#include <QStringEncoder>
 #include <memory>
 #include <vector>
 
@@ -22,15 +23,14 @@ inline constexpr int kReparsePoint = 1024;
 // A failed file-system call with its error number: 70 permission denied, 76 path
 // not found, anything else 0.
 class FileSystemError : public StepFailure {
-public:
+  public:
     static constexpr int kPermissionDenied = 70;
     static constexpr int kPathNotFound = 76;
 
-    FileSystemError(int code, const QString& description)
-        : StepFailure(description), code_(code) {}
+    FileSystemError(int code, const QString& description) : StepFailure(description), code_(code) {}
     int code() const { return code_; }
 
-private:
+  private:
     int code_;
 };
 
@@ -59,18 +59,21 @@ struct FileItem {
     QString Type;
 };
 
-// A text file being written: lines end in CR LF, text in the system encoding. The
-// file at the path is replaced only when Close succeeds, so a failed write
-// leaves what was there.
+// A text file being written: lines end in CR LF, text in the system encoding,
+// no byte-order mark. The file at the path is replaced only when Close succeeds,
+// so a failed write leaves what was there. After a failed write the later lines
+// are dropped without a word (the failure was reported once) and Close fails.
 class TextStream {
-public:
+  public:
     explicit TextStream(const QString& path);
     void WriteLine(const QString& text);
     void Close();
 
-private:
+  private:
     QSaveFile file_;
+    QStringEncoder encoder_{QStringConverter::System};
     bool closed_ = false;
+    bool writeFailed_ = false;
 };
 
 // Dates as the user's locale writes them: short date, a blank, time with seconds.
@@ -78,7 +81,7 @@ QString RegionalDateTimeText(const QDateTime& moment);
 
 // The file-system services the folder walk, the file facts and the text export use.
 class FileSystemObject {
-public:
+  public:
     // Attribute sum of an existing path; throws FileSystemError for a missing one.
     int Attributes(const QString& path) const;
     // Every entry of a folder but "." and "..", in the file system's order.
