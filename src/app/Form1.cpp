@@ -24,6 +24,9 @@
 #include "app/ProcedureLocations.h"
 #include "app/SettingsStore.h"
 #include "app/SystemServices.h"
+#include "export/ClipboardExport.h"
+#include "export/SpreadsheetExport.h"
+#include "export/TextFileExport.h"
 #include "extract/ResultsGrid.h"
 
 namespace quorvid {
@@ -293,7 +296,9 @@ void Form1::PushButton2_Click() {}
 
 void Form1::PushButton3_Click() {}
 
-void Form1::PushButton4_Click() {}
+void Form1::PushButton4_Click() {
+    CopyResultsToClipboardCommand(context_);
+}
 
 void Form1::PushButton5_Click() {
     ReportingProcedure procedure(*platform_.dialogs, QString::fromLatin1(location::kPushButton5));
@@ -312,9 +317,17 @@ void Form1::PushButton7_Click() {
     }
 }
 
-void Form1::PushButton8_Click() {}
+void Form1::PushButton8_Click() {
+    SaveResultsAsTextFileCommand(context_);
+}
 
-void Form1::PushButton9_Click() {}
+void Form1::PushButton9_Click() {
+    SaveResultsAsSpreadsheetCommand(context_);
+}
+
+bool Form1::SaveResultsAsExcelFileIsExcelInstalled() {
+    return quorvid::SaveResultsAsExcelFileIsExcelInstalled(platform_);
+}
 
 void Form1::PushButton10_Click() {}
 

@@ -5,6 +5,8 @@
 #include "app/Platform.h"
 #include "app/QtDialogs.h"
 #include "app/SettingsStore.h"
+#include "export/CalcSpreadsheetProvider.h"
+#include "export/SystemClipboard.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -17,6 +19,8 @@ int main(int argc, char** argv) {
     quorvid::SystemRandom random;
     quorvid::DesktopUrlOpener urls;
     quorvid::ImmediateProgramEnd programEnd;
+    quorvid::SystemClipboard clipboard;
+    quorvid::CalcSpreadsheetProvider spreadsheet;
 
     quorvid::Platform platform;
     platform.dialogs = &dialogs;
@@ -26,6 +30,8 @@ int main(int argc, char** argv) {
     platform.random = &random;
     platform.urls = &urls;
     platform.programEnd = &programEnd;
+    platform.clipboard = &clipboard;
+    platform.spreadsheet = &spreadsheet;
     platform.programFolder = QCoreApplication::applicationDirPath();
 
     quorvid::Form1 form(platform);
