@@ -85,12 +85,23 @@ class CalcSpreadsheetTest : public ::testing::Test {
             GTEST_SKIP() << "unzip is not installed; it reads the workbooks back";
         }
         originalPath = qgetenv("PATH");
+        originalTemp = qgetenv("TMPDIR");
         qputenv("PATH", QFile::encodeName(programs.path()));
+        // A temporary folder of the test's own, so that what is left there is ours.
+        qputenv("TMPDIR", QFile::encodeName(temp.path()));
     }
     void TearDown() override {
         if (!originalPath.isNull()) {
             qputenv("PATH", originalPath);
         }
+        if (originalTemp.isNull()) {
+            qunsetenv("TMPDIR");
+        } else {
+            qputenv("TMPDIR", originalTemp);
+        }
+    }
+    QStringList Workbooks() const {
+        return QDir(temp.path()).entryList({QStringLiteral("*.xlsx")}, QDir::Files);
     }
 
     // A stand-in for the office suite; $3 is the workbook it is handed. PATH has
@@ -113,7 +124,9 @@ class CalcSpreadsheetTest : public ::testing::Test {
     }
 
     QByteArray originalPath;
+    QByteArray originalTemp;
     QTemporaryDir programs;
+    QTemporaryDir temp;
     CalcSpreadsheetProvider provider;
     TestPlatform platform;
     ListViewModel inputList{false};
@@ -137,7 +150,9 @@ TEST_F(CalcSpreadsheetTest, HandsATextOnlyWorkbookToCalcAndRemovesItAfterwards) 
     EXPECT_EQ(arguments[0], QStringLiteral("--calc"));
     EXPECT_EQ(arguments[1], QStringLiteral("-n"));
     EXPECT_TRUE(arguments[2].endsWith(QStringLiteral(".xlsx")));
+    EXPECT_TRUE(arguments[2].startsWith(temp.path()));
     EXPECT_TRUE(WaitUntilGone(arguments[2]));
+    EXPECT_EQ(Workbooks(), QStringList());
 
     const SheetContents sheet = ReadSheet(Recorded("handed.xlsx"));
     const std::map<QString, QString> expected{
@@ -175,15 +190,13 @@ TEST_F(CalcSpreadsheetTest, ApplicationThatCannotStartIsReportedAndLeavesNoFile)
         while (grid.ColumnCount() > 0) {
             grid.RemoveColumn(1);
         }
-        const QStringList before =
-            QDir::temp().entryList({QStringLiteral("Quorvid-*.xlsx")}, QDir::Files);
         ExportGrid();
         const QStringList reports = platform.dialogs.Warnings();
         ASSERT_EQ(reports.size(), 1);
         EXPECT_TRUE(reports[0].contains(QStringLiteral("could not be started")));
         EXPECT_TRUE(reports[0].contains(script.isEmpty() ? QStringLiteral("status 127")
                                                          : QStringLiteral("status 3")));
-        EXPECT_EQ(QDir::temp().entryList({QStringLiteral("Quorvid-*.xlsx")}, QDir::Files), before);
+        EXPECT_EQ(Workbooks(), QStringList());
         EXPECT_EQ(pointer.value(), MousePointerState::kDefault);
     }
 }
