@@ -6,6 +6,7 @@
 #include "app/QtDialogs.h"
 #include "app/SettingsStore.h"
 #include "export/CalcSpreadsheetProvider.h"
+#include "export/SpreadsheetExport.h"
 #include "export/SystemClipboard.h"
 
 int main(int argc, char** argv) {
@@ -21,6 +22,9 @@ int main(int argc, char** argv) {
     quorvid::ImmediateProgramEnd programEnd;
     quorvid::SystemClipboard clipboard;
     quorvid::CalcSpreadsheetProvider spreadsheet;
+    spreadsheet.SetLateFailureHandler([&dialogs](const QString& description) {
+        quorvid::ReportLateSpreadsheetFailure(dialogs, description);
+    });
 
     quorvid::Platform platform;
     platform.dialogs = &dialogs;

@@ -8,8 +8,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTemporaryFile>
+#include <QTimer>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -24,14 +26,53 @@ namespace {
 // Long enough for a program that cannot start to say so (or for a running Calc
 // to take over the file), short enough not to hold up the window.
 constexpr int kStartCheckMs = 1500;
+// A program that ends with an error this soon after its start did not start;
+// later it may be the user's own session ending.
+constexpr int kLateFailureWindowMs = 60000;
 
 [[noreturn]] void FailWithErrno(const QString& what) {
     throw StepFailure(what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno)));
 }
 
+QString StartFailure(const QString& program, int exitStatus) {
+    return QStringLiteral("The spreadsheet application could not be started: ") +
+           QDir::toNativeSeparators(program) + QStringLiteral(" ended with exit status ") +
+           QString::number(exitStatus);
+}
+
+// Reads the exit status that the watcher writes, once it comes, or gives up
+// after windowMs.
+void WatchForLateExit(int statusFd, std::function<void(int)> onExit, int windowMs) {
+    auto* notifier = new QSocketNotifier(statusFd, QSocketNotifier::Read);
+    auto finished = std::make_shared<bool>(false);
+    const auto finish = [notifier, statusFd, finished] {
+        *finished = true;
+        notifier->setEnabled(false);
+        close(statusFd);
+        notifier->deleteLater();
+    };
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier,
+                     [statusFd, onExit, finish, finished] {
+                         if (*finished) {
+                             return;
+                         }
+                         int exitStatus = 0;
+                         const bool complete = read(statusFd, &exitStatus, sizeof exitStatus) ==
+                                               static_cast<ssize_t>(sizeof exitStatus);
+                         finish();
+                         onExit(complete ? exitStatus : 127);
+                     });
+    QTimer::singleShot(windowMs, notifier, [finish, finished] {
+        if (!*finished) {
+            finish();
+        }
+    });
+}
+
 class CalcApplication : public SpreadsheetApplication {
   public:
-    explicit CalcApplication(QString program) : program_(std::move(program)) {}
+    CalcApplication(QString program, CalcSpreadsheetProvider::LateFailureHandler lateFailure)
+        : program_(std::move(program)), lateFailure_(std::move(lateFailure)) {}
 
     ~CalcApplication() override {
         // Once handed over, the watcher removes the file; before that it is ours.
@@ -75,23 +116,29 @@ class CalcApplication : public SpreadsheetApplication {
             file = workbook_->path();
             arguments << QStringLiteral("-n") << file;
         }
-        const std::optional<int> status =
-            StartWatchedProgram(program_, arguments, file, kStartCheckMs);
+        std::function<void(int)> onLateExit;
+        if (lateFailure_) {
+            onLateExit = [handler = lateFailure_, program = program_](int exitStatus) {
+                if (exitStatus != 0) {
+                    handler(StartFailure(program, exitStatus));
+                }
+            };
+        }
+        const std::optional<int> status = StartWatchedProgram(
+            program_, arguments, file, kStartCheckMs, onLateExit, kLateFailureWindowMs);
         handedOver_ = true;
         if (status && *status != 0) {
             if (!file.isEmpty()) {
                 QFile::remove(file);
             }
-            throw StepFailure(QStringLiteral("The spreadsheet application could not be started: ") +
-                              QDir::toNativeSeparators(program_) +
-                              QStringLiteral(" ended with exit status ") +
-                              QString::number(*status));
+            throw StepFailure(StartFailure(program_, *status));
         }
         shown_ = true;
     }
 
   private:
     QString program_;
+    CalcSpreadsheetProvider::LateFailureHandler lateFailure_;
     std::unique_ptr<XlsxWorkbook> workbook_;
     bool handedOver_ = false;
     bool shown_ = false;
@@ -115,11 +162,13 @@ std::unique_ptr<SpreadsheetApplication> CalcSpreadsheetProvider::CreateApplicati
         throw StepFailure(QStringLiteral(
             "No spreadsheet application was found (soffice, libreoffice or localc on PATH)"));
     }
-    return std::make_unique<CalcApplication>(program);
+    return std::make_unique<CalcApplication>(program, lateFailure_);
 }
 
 std::optional<int> StartWatchedProgram(const QString& program, const QStringList& arguments,
-                                       const QString& removeAfter, int waitMs) {
+                                       const QString& removeAfter, int waitMs,
+                                       const std::function<void(int)>& onLateExit,
+                                       int lateWindowMs) {
     // Everything the child processes need is prepared here: after fork only
     // async-signal-safe calls are allowed.
     const QByteArray programPath = QFile::encodeName(program);
@@ -205,6 +254,9 @@ std::optional<int> StartWatchedProgram(const QString& program, const QStringList
             // The watcher ended without a word: it could not make the process.
             result = 127;
         }
+    } else if (onLateExit) {
+        WatchForLateExit(statusPipe[0], onLateExit, lateWindowMs);
+        return result;
     }
     close(statusPipe[0]);
     return result;

@@ -15,6 +15,12 @@
 
 namespace quorvid {
 
+namespace {
+
+constexpr int kShowWorkbookStep = 128;
+
+}  // namespace
+
 bool SaveResultsAsExcelFileIsExcelInstalled(Platform& platform) {
     try {
         platform.spreadsheet->CreateApplication().reset();
@@ -23,6 +29,11 @@ bool SaveResultsAsExcelFileIsExcelInstalled(Platform& platform) {
         platform.dialogs->Message(QString::fromLatin1(kSpreadsheetMissingMessage));
         return false;
     }
+}
+
+void ReportLateSpreadsheetFailure(Dialogs& dialogs, const QString& description) {
+    ShowApplicationError(dialogs, QString::fromLatin1(location::kPushButton9), kShowWorkbookStep,
+                         description);
 }
 
 QString SpreadsheetCellText(const QString& text, int column) {
@@ -94,7 +105,7 @@ void SaveResultsAsSpreadsheetCommand(CommandContext& context) {
     }
 
     procedure.Step(126, [&] { workbook->AutoFitColumns(); });
-    procedure.Step(128, [&] { application->SetVisible(true); });
+    procedure.Step(kShowWorkbookStep, [&] { application->SetVisible(true); });
     context.pointer.set(MousePointerState::kDefault);
 }
 

@@ -4,6 +4,7 @@
 
 namespace quorvid {
 
+class Dialogs;
 struct CommandContext;
 struct Platform;
 
@@ -20,6 +21,10 @@ bool SaveResultsAsExcelFileIsExcelInstalled(Platform& platform);
 
 // Cells of columns 2 onwards lose every "=", so that no text turns into a formula.
 QString SpreadsheetCellText(const QString& text, int column);
+
+// A failure of the spreadsheet application that shows only after the command
+// has ended: reported as a failure of the command's step that showed the workbook.
+void ReportLateSpreadsheetFailure(Dialogs& dialogs, const QString& description);
 
 // "Save Results As Excel File": every row of the results grid, checked or not,
 // under the header row of a new workbook, columns fitted, shown to the user.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
@@ -212,6 +213,21 @@ TEST_F(CalcSpreadsheetTest, RunningApplicationKeepsTheFileUntilItEnds) {
     const QString handed = QString::fromUtf8(ReadAll(Recorded("file")));
     EXPECT_TRUE(QFileInfo::exists(handed));
     EXPECT_TRUE(WaitUntilGone(handed));
+}
+
+TEST_F(CalcSpreadsheetTest, FailureAfterTheCommandHasEndedIsStillReported) {
+    InstallProgram(QStringLiteral("soffice"), "/bin/sleep 2\nexit 4\n");
+    QStringList late;
+    provider.SetLateFailureHandler([&](const QString& description) { late << description; });
+    ExportGrid();
+    EXPECT_TRUE(platform.dialogs.shown.empty());
+    QDeadlineTimer deadline(10000);
+    while (late.isEmpty() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    ASSERT_EQ(late.size(), 1);
+    EXPECT_TRUE(late[0].endsWith(QStringLiteral("soffice ended with exit status 4")));
+    EXPECT_EQ(Workbooks(), QStringList());
 }
 
 TEST_F(CalcSpreadsheetTest, NoProgramOnPathMeansNotInstalled) {
