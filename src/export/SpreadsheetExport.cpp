@@ -51,7 +51,7 @@ void SaveResultsAsSpreadsheetCommand(CommandContext& context) {
     const ListViewModel& grid = context.resultsGrid;
     EventPump& events = *platform.events;
 
-    if (!procedure.Test(100, [&] { return SaveResultsAsExcelFileIsExcelInstalled(platform); })) {
+    if (!SaveResultsAsExcelFileIsExcelInstalled(platform)) {
         platform.dialogs->Message(QString::fromLatin1(kSpreadsheetMissingForFeatureMessage));
         return;
     }

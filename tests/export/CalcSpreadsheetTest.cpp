@@ -18,7 +18,7 @@
 #include "app/ProgressState.h"
 #include "app/StepFailure.h"
 #include "export/CalcSpreadsheetProvider.h"
-#include "export/ExportTestGrid.h"
+#include "export/ExportTestSupport.h"
 #include "export/SpreadsheetExport.h"
 #include "export/XlsxWorkbook.h"
 #include "support/TestPlatform.h"
@@ -79,7 +79,7 @@ bool WaitUntilGone(const QString& path) {
 }
 
 // PATH holds only a folder of stand-in programs while a test runs.
-class CalcSpreadsheetTest : public ::testing::Test {
+class CalcSpreadsheetTest : public ExportTest {
   protected:
     void SetUp() override {
         if (UnzipProgram().isEmpty()) {
@@ -129,12 +129,6 @@ class CalcSpreadsheetTest : public ::testing::Test {
     QTemporaryDir programs;
     QTemporaryDir temp;
     CalcSpreadsheetProvider provider;
-    TestPlatform platform;
-    ListViewModel inputList{false};
-    ListViewModel grid{true};
-    ProgressState progress;
-    MousePointerState pointer;
-    CommandContext context{platform.platform, inputList, grid, progress, pointer};
 };
 
 TEST_F(CalcSpreadsheetTest, HandsATextOnlyWorkbookToCalcAndRemovesItAfterwards) {

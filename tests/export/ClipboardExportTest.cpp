@@ -6,7 +6,7 @@
 #include "app/ProcedureLocations.h"
 #include "app/ProgressState.h"
 #include "export/ClipboardExport.h"
-#include "export/ExportTestGrid.h"
+#include "export/ExportTestSupport.h"
 #include "export/SystemClipboard.h"
 #include "support/TestPlatform.h"
 
@@ -44,16 +44,9 @@ class BusyClipboard : public Clipboard {
     QString text = QStringLiteral("held");
 };
 
-class ClipboardExportTest : public ::testing::Test {
+class ClipboardExportTest : public ExportTest {
   protected:
     void Copy() { CopyResultsToClipboardCommand(context); }
-
-    TestPlatform platform;
-    ListViewModel inputList{false};
-    ListViewModel grid{true};
-    ProgressState progress;
-    MousePointerState pointer;
-    CommandContext context{platform.platform, inputList, grid, progress, pointer};
 };
 
 TEST_F(ClipboardExportTest, CopiesCheckedRowsWithWidthsFromTheCellsOnly) {

@@ -4,7 +4,7 @@
 #include <QPushButton>
 
 #include "app/Form1.h"
-#include "export/ExportTestGrid.h"
+#include "export/ExportTestSupport.h"
 #include "support/TestPlatform.h"
 
 namespace quorvid::test {

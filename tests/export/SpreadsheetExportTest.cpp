@@ -9,7 +9,7 @@
 #include "app/ProcedureLocations.h"
 #include "app/ProgressState.h"
 #include "app/StepFailure.h"
-#include "export/ExportTestGrid.h"
+#include "export/ExportTestSupport.h"
 #include "export/SpreadsheetExport.h"
 #include "support/TestPlatform.h"
 
@@ -47,17 +47,10 @@ class RefusingSpreadsheet : public SpreadsheetProvider {
     Workbook workbook;
 };
 
-class SpreadsheetExportTest : public ::testing::Test {
+class SpreadsheetExportTest : public ExportTest {
   protected:
     void Export() { SaveResultsAsSpreadsheetCommand(context); }
     const Cells& ExportedCells() const { return platform.spreadsheet.workbooks.at(0)->cells; }
-
-    TestPlatform platform;
-    ListViewModel inputList{false};
-    ListViewModel grid{true};
-    ProgressState progress;
-    MousePointerState pointer;
-    CommandContext context{platform.platform, inputList, grid, progress, pointer};
 };
 
 TEST_F(SpreadsheetExportTest, EveryRowGoesUnderTheHeadersWithoutEqualsSignsFromColumnTwoOn) {

@@ -11,14 +11,14 @@
 #include "app/MousePointer.h"
 #include "app/ProcedureLocations.h"
 #include "app/ProgressState.h"
-#include "export/ExportTestGrid.h"
+#include "export/ExportTestSupport.h"
 #include "export/TextFileExport.h"
 #include "support/TestPlatform.h"
 
 namespace quorvid::test {
 namespace {
 
-class TextFileExportTest : public ::testing::Test {
+class TextFileExportTest : public ExportTest {
   protected:
     QString PathIn(const QString& name) const { return platform.folder.filePath(name); }
 
@@ -26,13 +26,6 @@ class TextFileExportTest : public ::testing::Test {
         SaveListviewProperlySpaced(platform.platform, grid, PathIn(name), &progress);
         return ReadAll(PathIn(name));
     }
-
-    TestPlatform platform;
-    ListViewModel inputList{false};
-    ListViewModel grid{true};
-    ProgressState progress;
-    MousePointerState pointer;
-    CommandContext context{platform.platform, inputList, grid, progress, pointer};
 };
 
 TEST_F(TextFileExportTest, PadsEveryCellToItsColumnsWidestTextAndEndsLinesWithCrLf) {

@@ -6,7 +6,13 @@
 #include <QStringList>
 #include <initializer_list>
 
+#include <gtest/gtest.h>
+
+#include "app/CommandContext.h"
 #include "app/ListViewModel.h"
+#include "app/MousePointer.h"
+#include "app/ProgressState.h"
+#include "support/TestPlatform.h"
 
 namespace quorvid::test {
 
@@ -39,5 +45,16 @@ inline void WriteAll(const QString& path, const QByteArray& bytes) {
         file.write(bytes);
     }
 }
+
+// What an export command works on, over the test platform.
+class ExportTest : public ::testing::Test {
+  protected:
+    TestPlatform platform;
+    ListViewModel inputList{false};
+    ListViewModel grid{true};
+    ProgressState progress;
+    MousePointerState pointer;
+    CommandContext context{platform.platform, inputList, grid, progress, pointer};
+};
 
 }  // namespace quorvid::test
