@@ -182,6 +182,19 @@ TEST_F(TextFileExportTest, GridClearedDuringTheSaveGivesOneReport) {
     ASSERT_EQ(reports.size(), 1);
     EXPECT_TRUE(reports[0].contains(QStringLiteral("at line 144")));
     EXPECT_EQ(progress.text(), QStringLiteral("Progress Bar"));
+
+    // Cleared while the widths are measured: the header line alone, one report.
+    platform.dialogs.shown.clear();
+    FillGrid(grid, {}, {{"a", "1"}, {"b", "22"}, {"c", "333"}});
+    platform.events.count = 0;
+    platform.events.onYield = [&](int count) {
+        if (count == 5) {  // before the third row of the first column
+            grid.ClearItems();
+        }
+    };
+    EXPECT_EQ(Save(), QByteArray("Path\tSize\t\r\n"));
+    ASSERT_EQ(platform.dialogs.Warnings().size(), 1);
+    EXPECT_TRUE(platform.dialogs.Warnings()[0].contains(QStringLiteral("at line 110")));
 }
 
 TEST_F(TextFileExportTest, CommandAsksForTheNameAndKeepsThePointerBusyMeanwhile) {
