@@ -112,6 +112,10 @@ void TextStream::WriteLine(const QString& text) {
     }
 }
 
+void TextStream::Discard() {
+    file_.cancelWriting();
+}
+
 void TextStream::Close() {
     if (closed_) {
         throw StepFailure(QStringLiteral("The file is closed"));

@@ -67,6 +67,8 @@ class TextStream {
   public:
     explicit TextStream(const QString& path);
     void WriteLine(const QString& text);
+    // Drops what was written: Close then fails and leaves the path as it was.
+    void Discard();
     void Close();
 
   private:

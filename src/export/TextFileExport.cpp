@@ -43,9 +43,15 @@ void SaveListviewProperlySpaced(const Platform& platform, const ListViewModel& g
         showProgress(1, writingText);
     }
 
+    // A grid that changes under the save (the yields let "Clear List" run) would
+    // leave a file that matches neither the old grid nor the new one: such a
+    // save is reported and the file at path is left as it was.
+    bool gridChanged = false;
     AlignedTextLayout layout(grid, events);
-    layout.MeasureWidths(AlignedTextLayout::Headers::Count,
-                         [&](const StepFailure& failure) { ReportAt(procedure, 110, failure); });
+    layout.MeasureWidths(AlignedTextLayout::Headers::Count, [&](const StepFailure& failure) {
+        gridChanged = true;
+        ReportAt(procedure, 110, failure);
+    });
 
     if (progress != nullptr) {
         showProgress(10, writingText);
@@ -64,6 +70,8 @@ void SaveListviewProperlySpaced(const Platform& platform, const ListViewModel& g
     QString line;
     if (procedure.Step(124, [&] { line = layout.HeaderLine(); })) {
         writeLine(126, line);
+    } else {
+        gridChanged = true;
     }
 
     if (progress != nullptr) {
@@ -76,9 +84,9 @@ void SaveListviewProperlySpaced(const Platform& platform, const ListViewModel& g
         events.DoEvents();
         line.resize(0);
         bool checked = false;
-        // A row that cannot be read means the grid was cleared or shrunk under
-        // the save: the rows after it are gone as well, so stop with one report.
+        // The rows after one that cannot be read are gone as well: one report.
         if (!procedure.Step(144, [&] { checked = layout.AppendRow(line, row); })) {
+            gridChanged = true;
             break;
         }
         if (!checked) {
@@ -101,6 +109,9 @@ void SaveListviewProperlySpaced(const Platform& platform, const ListViewModel& g
         progress->setText(QString::fromLatin1(kDoneText));
     }
     if (stream) {
+        if (gridChanged) {
+            stream->Discard();
+        }
         procedure.Step(166, [&] { stream->Close(); });
         stream.reset();
     }

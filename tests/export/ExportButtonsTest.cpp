@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -29,7 +30,7 @@ TEST(ExportButtons, ReachTheirCommandsAndClearListCanRunInTheMiddleOfASave) {
     EXPECT_EQ(test.spreadsheet.workbooks[0]->cells.size(), 53u * 4u);
     EXPECT_TRUE(window.SaveResultsAsExcelFileIsExcelInstalled());
 
-    // "Clear List" is clicked while the second row is being written.
+    // "Clear List" is clicked while the second row is being written: no file.
     const QString path = test.folder.filePath(QStringLiteral("results.txt"));
     test.dialogs.saveAnswers.push_back(path);
     bool cleared = false;
@@ -40,11 +41,8 @@ TEST(ExportButtons, ReachTheirCommandsAndClearListCanRunInTheMiddleOfASave) {
         }
     };
     window.PushButton(8)->click();
-    const QList<QByteArray> lines = ReadAll(path).split('\n');
-    ASSERT_EQ(lines.size(), 4);  // header, two rows, nothing after the last CR LF
-    EXPECT_TRUE(lines[0].startsWith("Video File/s\tGeneral - Format\t"));
-    EXPECT_TRUE(lines[2].startsWith("/v/b.mp4    \tMPEG-4"));
-    EXPECT_EQ(test.dialogs.Warnings().size(), 1);
+    EXPECT_FALSE(QFileInfo::exists(path));
+    EXPECT_EQ(test.dialogs.Warnings().size(), 2);
     EXPECT_EQ(grid.ItemCount(), 0);
     EXPECT_EQ(window.MousePointer(), 0);
     EXPECT_EQ(window.ProgressBar1->format(), QStringLiteral("Progress Bar"));

@@ -168,7 +168,7 @@ TEST_F(TextFileExportTest, FailedWriteKeepsTheOldFileAndIsReported) {
               QStringList{"out.txt"});
 }
 
-TEST_F(TextFileExportTest, GridClearedDuringTheSaveGivesOneReport) {
+TEST_F(TextFileExportTest, GridClearedDuringTheSaveKeepsTheOldFileAndIsReported) {
     FillGrid(grid, {"Path", "Size"}, {{"a", "1"}, {"b", "22"}, {"c", "333"}, {"d", "4"}});
     // "Clear List" runs once the second row's line is built.
     platform.events.onYield = [&](int) {
@@ -176,14 +176,16 @@ TEST_F(TextFileExportTest, GridClearedDuringTheSaveGivesOneReport) {
             grid.ClearItems();
         }
     };
-    const QByteArray written = Save();
-    EXPECT_EQ(written, QByteArray("Path\tSize\t\r\na   \t1   \t\r\nb   \t22  \t\r\n"));
+    const QByteArray earlier = "the export of yesterday\r\n";
+    WriteAll(PathIn("out.txt"), earlier);
+    EXPECT_EQ(Save(), earlier);
     const QStringList reports = platform.dialogs.Warnings();
-    ASSERT_EQ(reports.size(), 1);
+    ASSERT_EQ(reports.size(), 2);
     EXPECT_TRUE(reports[0].contains(QStringLiteral("at line 144")));
+    EXPECT_TRUE(reports[1].contains(QStringLiteral("not saved")));
     EXPECT_EQ(progress.text(), QStringLiteral("Progress Bar"));
 
-    // Cleared while the widths are measured: the header line alone, one report.
+    // Cleared while the widths are measured: no file either.
     platform.dialogs.shown.clear();
     FillGrid(grid, {}, {{"a", "1"}, {"b", "22"}, {"c", "333"}});
     platform.events.count = 0;
@@ -192,8 +194,8 @@ TEST_F(TextFileExportTest, GridClearedDuringTheSaveGivesOneReport) {
             grid.ClearItems();
         }
     };
-    EXPECT_EQ(Save(), QByteArray("Path\tSize\t\r\n"));
-    ASSERT_EQ(platform.dialogs.Warnings().size(), 1);
+    EXPECT_EQ(Save(QStringLiteral("new.txt")), QByteArray("(unreadable)"));
+    ASSERT_EQ(platform.dialogs.Warnings().size(), 2);
     EXPECT_TRUE(platform.dialogs.Warnings()[0].contains(QStringLiteral("at line 110")));
 }
 
