@@ -2,9 +2,8 @@
 
 namespace quorvid {
 
-// True when the program runs from a development build; it only shortens waits
-// that a developer sits through at every start.
-inline bool IsDevelopmentRun() {
+// True in a debug build; only shortens the splash wait.
+constexpr bool IsDevelopmentRun() {
 #ifdef NDEBUG
     return false;
 #else

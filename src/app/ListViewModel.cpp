@@ -8,7 +8,9 @@ namespace {
 
 const QString kEmpty;
 
-[[noreturn]] void IndexOutOfBounds() { throw StepFailure(QStringLiteral("Index out of bounds")); }
+[[noreturn]] void IndexOutOfBounds() {
+    throw StepFailure(QStringLiteral("Index out of bounds"));
+}
 
 }  // namespace
 
@@ -101,7 +103,9 @@ QString ListViewModel::ItemText(int index) const {
     return rows_[index - 1].cells[0];
 }
 
-void ListViewModel::SetItemText(int index, const QString& text) { SetCell(index, 0, text); }
+void ListViewModel::SetItemText(int index, const QString& text) {
+    SetCell(index, 0, text);
+}
 
 QString ListViewModel::SubItem(int index, int k) const {
     CheckItem(index);
@@ -158,7 +162,9 @@ void ListViewModel::SetSelected(int index) {
     }
 }
 
-void ListViewModel::ReserveItems(int count) { rows_.reserve(static_cast<size_t>(count)); }
+void ListViewModel::ReserveItems(int count) {
+    rows_.reserve(static_cast<size_t>(count));
+}
 
 int ListViewModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : ItemCount();
