@@ -54,9 +54,10 @@ TEST(AddFiles, AppendsTheChosenFilesInTheDialogsOrder) {
     EXPECT_EQ(dialog.kind, Kind::OpenFiles);
     EXPECT_EQ(dialog.title,
               QStringLiteral("Add File/s - Hold Ctrl or Shift to select multiple files"));
-    EXPECT_EQ(dialog.extra, QStringLiteral("Video Files (*.avi;*.mpg;*.mpeg;*.flv;*.wmv;*.mov;*.mp4)|"
-                                           "*.avi;*.mpg;*.mpeg;*.flv;*.wmv;*.mov;*.mp4|"
-                                           "All Files (*.*)|*.*|"));
+    EXPECT_EQ(dialog.extra,
+              QStringLiteral("Video Files (*.avi;*.mpg;*.mpeg;*.flv;*.wmv;*.mov;*.mp4)|"
+                             "*.avi;*.mpg;*.mpeg;*.flv;*.wmv;*.mov;*.mp4|"
+                             "All Files (*.*)|*.*|"));
     EXPECT_TRUE(run.test.dialogs.Warnings().isEmpty());
 }
 

@@ -65,9 +65,9 @@ TEST(FileDrop, AppendsFilesAsTheyAreAndFoldersWalkedInDropOrder) {
     ListViewModel grid(true);
     CommandContext context{test.platform, list, grid, progress, pointer};
 
-    AddDroppedPaths(context, {tree.path(QStringLiteral("A")), oddFile,
-                              tree.path(QStringLiteral("B")), hiddenFile,
-                              tree.path(QStringLiteral("vanished.avi"))});
+    AddDroppedPaths(context,
+                    {tree.path(QStringLiteral("A")), oddFile, tree.path(QStringLiteral("B")),
+                     hiddenFile, tree.path(QStringLiteral("vanished.avi"))});
     AddDroppedPaths(context, {oddFile});
 
     EXPECT_EQ(Relative(Items(list), tree.root()),

@@ -4,12 +4,12 @@
 #include <unistd.h>
 
 #include <QByteArray>
-#include <filesystem>
 #include <QDir>
 #include <QFile>
 #include <QString>
-#include <QTemporaryDir>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <filesystem>
 
 namespace quorvid::test {
 

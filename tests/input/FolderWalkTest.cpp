@@ -4,10 +4,10 @@
 #include <QDir>
 #include <algorithm>
 
+#include "FolderTree.h"
 #include "input/FileListing.h"
 #include "input/FolderWalk.h"
 #include "support/TestPlatform.h"
-#include "FolderTree.h"
 
 namespace quorvid {
 namespace {
@@ -68,9 +68,9 @@ TEST(FolderWalk, FoldersThatCannotBeListedLeaveTheQueueSilently) {
             GTEST_SKIP() << "cannot drop privileges";
         }
         queue = Relative(Walk(test, tree.root()), tree.root());
-        EXPECT_EQ(ListFilesInFolder(tree.path(QStringLiteral("locked")), QStringLiteral("*.*"))
-                      .UBound(),
-                  0);
+        EXPECT_EQ(
+            ListFilesInFolder(tree.path(QStringLiteral("locked")), QStringLiteral("*.*")).UBound(),
+            0);
     }
     chmod(QFile::encodeName(tree.path(QStringLiteral("locked"))).constData(), 0755);
 
@@ -119,13 +119,12 @@ TEST(FileListing, MatchesLikeTheWindowsSearchAndKeepsOnlyOpenableFiles) {
                            QStringLiteral("README"), QStringLiteral("b.avi"),
                            QStringLiteral("c.avi.txt")}));
 
-    const FileNameArray none = ListFilesInFolder(tree.path(QStringLiteral("sub.avi")),
-                                                 QStringLiteral("*.*"));
+    const FileNameArray none =
+        ListFilesInFolder(tree.path(QStringLiteral("sub.avi")), QStringLiteral("*.*"));
     EXPECT_EQ(none.UBound(), 0);
     EXPECT_EQ(none(0), QString());
-    EXPECT_EQ(ListFilesInFolder(tree.path(QStringLiteral("missing")), QStringLiteral("*.*"))
-                  .UBound(),
-              0);
+    EXPECT_EQ(
+        ListFilesInFolder(tree.path(QStringLiteral("missing")), QStringLiteral("*.*")).UBound(), 0);
 
     // More names than the first allotment and its first growth.
     for (int i = 0; i < 163; ++i) {

@@ -2,8 +2,8 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QMouseEvent>
 #include <QImageReader>
+#include <QMouseEvent>
 #include <QtEndian>
 
 #include "app/Form1.h"
@@ -41,9 +41,13 @@ class FakeListControl : public ListMouseTarget {
     const ListViewModel& list_;
 };
 
-int RowY(int row) { return (row - 1) * kRowHeight + 5; }
+int RowY(int row) {
+    return (row - 1) * kRowHeight + 5;
+}
 
-QString DragIcon() { return QStringLiteral(QUORVID_SOURCE_DIR "/beside/drag.ico"); }
+QString DragIcon() {
+    return QStringLiteral(QUORVID_SOURCE_DIR "/beside/drag.ico");
+}
 
 struct Reorder {
     explicit Reorder(const QStringList& texts, QString icon = DragIcon())
