@@ -1,6 +1,7 @@
 #include "input/AddFolder.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 
 #include "app/CommandContext.h"
@@ -24,8 +25,9 @@ constexpr auto kExtensionKey = "Extension";
 constexpr auto kLastFolderKey = "LastFolder";
 // Hidden and archive and nothing else: a hidden regular file.
 constexpr int kHiddenFile = attribute::kHidden | attribute::kArchive;
-// A folder of many files still lets the window repaint while its names go in.
-constexpr int kFilesPerYield = 256;
+// Yields while the names go in are spaced by time: every yield lets the list
+// view lay out all its rows again, which a yield per folder makes quadratic.
+constexpr qint64 kMillisecondsBetweenYields = 15;
 
 }  // namespace
 
@@ -40,9 +42,16 @@ void AppendQueuedFiles(CommandContext& context, const FolderQueue& queue, const 
     const FileSystemObject fileSystem;
     EventPump& events = *context.platform.events;
     const QChar separator = QDir::separator();
-    int sinceYield = 0;
+    QElapsedTimer sinceYield;
+    sinceYield.start();
+    const auto yieldWhenDue = [&] {
+        if (sinceYield.elapsed() >= kMillisecondsBetweenYields) {
+            events.DoEvents();
+            sinceYield.start();
+        }
+    };
     for (const QString& entry : queue) {
-        events.DoEvents();
+        yieldWhenDue();
         const QString folder = entry.chopped(1);
         FileNameArray names;
         runStep(120, [&] { names = ListFilesInFolder(folder, pattern); });
@@ -57,10 +66,7 @@ void AppendQueuedFiles(CommandContext& context, const FolderQueue& queue, const 
                     context.inputList.AddItem(RemoveDoubleBackslashes(path));
                 }
             });
-            if (++sinceYield == kFilesPerYield) {
-                sinceYield = 0;
-                events.DoEvents();
-            }
+            yieldWhenDue();
         }
     }
 }
