@@ -296,6 +296,11 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseMove &&
         std::find(buttons_.begin(), buttons_.end(), watched) != buttons_.end()) {
         PushButton_MouseMove();
+        // An idle button passes mouse moves on to the window, whose own rule
+        // would set the arrow again.
+        if (static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton) {
+            return true;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -79,15 +79,14 @@ int ListViewModel::AddItem(const QString& text) {
 
 void ListViewModel::RemoveItem(int index) {
     CheckItem(index);
+    const int stillSelected = selected_ == index ? 0 : selected_ - (selected_ > index ? 1 : 0);
     beginRemoveRows({}, index - 1, index - 1);
     rows_.erase(rows_.begin() + (index - 1));
     endRemoveRows();
-    if (selected_ == index) {
-        SetSelected(0);
-    } else if (selected_ > index) {
-        --selected_;
-        emit selectedIndexChanged(selected_);
-    }
+    // A view moves its current row on removal; the removed row's selection must
+    // not pass to a neighbour, which a second removal would then take away.
+    selected_ = stillSelected;
+    emit selectedIndexChanged(selected_);
 }
 
 void ListViewModel::ClearItems() {
@@ -95,7 +94,8 @@ void ListViewModel::ClearItems() {
     rows_.clear();
     rows_.shrink_to_fit();
     endResetModel();
-    SetSelected(0);
+    selected_ = 0;
+    emit selectedIndexChanged(selected_);
 }
 
 QString ListViewModel::ItemText(int index) const {
