@@ -64,6 +64,8 @@ constexpr std::array<CatalogueField, kCatalogueColumnCount> kCatalogue = {{
 
 }  // namespace
 
-const std::array<CatalogueField, kCatalogueColumnCount>& FieldCatalogue() { return kCatalogue; }
+const std::array<CatalogueField, kCatalogueColumnCount>& FieldCatalogue() {
+    return kCatalogue;
+}
 
 }  // namespace quorvid

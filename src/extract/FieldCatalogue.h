@@ -6,9 +6,9 @@ namespace quorvid {
 
 // Where the text of a catalogue column comes from.
 enum class FieldSource {
-    RowText,       // the full path of the input entry
-    Library,       // a field of the metadata library
-    FileItem,      // a fact of the file-system object's file item
+    RowText,           // the full path of the input entry
+    Library,           // a field of the metadata library
+    FileItem,          // a fact of the file-system object's file item
     TypeAndExtension,  // the file item's type, "; " and the extension
 };
 

@@ -23,11 +23,17 @@ void ResultsGrid::RemoveExtraColumns() {
     }
 }
 
-void ResultsGrid::ClearRows() { model_.ClearItems(); }
+void ResultsGrid::ClearRows() {
+    model_.ClearItems();
+}
 
-int ResultsGrid::AddRow(const QString& path) { return model_.AddItem(path); }
+int ResultsGrid::AddRow(const QString& path) {
+    return model_.AddItem(path);
+}
 
-void ResultsGrid::SetCell(int row, int k, const QString& text) { model_.SetSubItem(row, k, text); }
+void ResultsGrid::SetCell(int row, int k, const QString& text) {
+    model_.SetSubItem(row, k, text);
+}
 
 int ResultsGrid::FindColumnByHeader(const QString& text) const {
     const int count = model_.ColumnCount();

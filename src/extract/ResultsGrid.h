@@ -8,7 +8,7 @@ class ListViewModel;
 
 // The operations of the extraction run and the exports on the results grid.
 class ResultsGrid {
-public:
+  public:
     explicit ResultsGrid(ListViewModel& model) : model_(model) {}
 
     // Appends the 53 catalogue columns and sets the first three widths.
@@ -28,7 +28,7 @@ public:
 
     ListViewModel& model() { return model_; }
 
-private:
+  private:
     ListViewModel& model_;
 };
 
