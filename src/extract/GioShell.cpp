@@ -90,6 +90,26 @@ QString Utf8Attribute(GFileInfo* info, const char* attribute) {
     return value == nullptr ? QString() : QString::fromUtf8(value);
 }
 
+// GIO hands extended attributes over with every byte outside printable ASCII,
+// and the backslash, written as \xNN; the desktop shows the decoded text.
+QString ExtendedAttribute(GFileInfo* info, const char* attribute) {
+    const char* value = g_file_info_get_attribute_string(info, attribute);
+    if (value == nullptr) {
+        return {};
+    }
+    QByteArray bytes;
+    for (const char* c = value; *c != '\0'; ++c) {
+        if (c[0] == '\\' && c[1] == 'x' && g_ascii_isxdigit(c[2]) && g_ascii_isxdigit(c[3])) {
+            bytes.append(
+                static_cast<char>(g_ascii_xdigit_value(c[2]) * 16 + g_ascii_xdigit_value(c[3])));
+            c += 3;
+        } else {
+            bytes.append(*c);
+        }
+    }
+    return QString::fromUtf8(bytes);
+}
+
 QString SizeAttribute(GFileInfo* info, const char* attribute) {
     if (!g_file_info_has_attribute(info, attribute)) {
         return {};
@@ -165,7 +185,7 @@ class GioShellFolder : public ShellFolder {
         }
         for (int slot = kComment; slot < kFirstEmptySlot; ++slot) {
             details[static_cast<size_t>(slot)] =
-                Utf8Attribute(i, kExtendedAttributes[static_cast<size_t>(slot - kComment)]);
+                ExtendedAttribute(i, kExtendedAttributes[static_cast<size_t>(slot - kComment)]);
         }
         return details;
     }
