@@ -9,7 +9,7 @@ namespace quorvid {
 // File filters are given in the program's own form: description and pattern list
 // pairs separated by "|", e.g. "Text Files (*.txt)|*.txt|All Files (*.*)|*.*|".
 class Dialogs {
-public:
+  public:
     virtual ~Dialogs() = default;
 
     // A plain message: the text, one OK button, no icon, the title "Quorvid".

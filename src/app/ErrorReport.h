@@ -23,7 +23,7 @@ void ShowApplicationError(Dialogs& dialogs, const QString& location, int step,
 // The armed error report of one reporting procedure. Each step runs through it:
 // a failing step is reported with its number and the procedure goes on.
 class ReportingProcedure {
-public:
+  public:
     ReportingProcedure(Dialogs& dialogs, QString location)
         : dialogs_(dialogs), location_(std::move(location)) {}
 
@@ -53,7 +53,7 @@ public:
     const QString& location() const { return location_; }
     int reportCount() const { return reportCount_; }
 
-private:
+  private:
     void Report(int number, const QString& description);
 
     Dialogs& dialogs_;

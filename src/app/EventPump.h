@@ -4,7 +4,7 @@ namespace quorvid {
 
 // Lets pending window events run in the middle of a long command.
 class EventPump {
-public:
+  public:
     virtual ~EventPump() = default;
     virtual void DoEvents() = 0;
 };

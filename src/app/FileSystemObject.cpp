@@ -115,8 +115,7 @@ void TextStream::Close() {
     }
     closed_ = true;
     if (!file_.commit()) {
-        throw StepFailure(QStringLiteral("The file could not be written: ") +
-                          file_.errorString());
+        throw StepFailure(QStringLiteral("The file could not be written: ") + file_.errorString());
     }
 }
 

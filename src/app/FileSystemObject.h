@@ -22,15 +22,14 @@ inline constexpr int kReparsePoint = 1024;
 // A failed file-system call with its error number: 70 permission denied, 76 path
 // not found, anything else 0.
 class FileSystemError : public StepFailure {
-public:
+  public:
     static constexpr int kPermissionDenied = 70;
     static constexpr int kPathNotFound = 76;
 
-    FileSystemError(int code, const QString& description)
-        : StepFailure(description), code_(code) {}
+    FileSystemError(int code, const QString& description) : StepFailure(description), code_(code) {}
     int code() const { return code_; }
 
-private:
+  private:
     int code_;
 };
 
@@ -63,12 +62,12 @@ struct FileItem {
 // file at the path is replaced only when Close succeeds, so a failed write
 // leaves what was there.
 class TextStream {
-public:
+  public:
     explicit TextStream(const QString& path);
     void WriteLine(const QString& text);
     void Close();
 
-private:
+  private:
     QSaveFile file_;
     bool closed_ = false;
 };
@@ -78,7 +77,7 @@ QString RegionalDateTimeText(const QDateTime& moment);
 
 // The file-system services the folder walk, the file facts and the text export use.
 class FileSystemObject {
-public:
+  public:
     // Attribute sum of an existing path; throws FileSystemError for a missing one.
     int Attributes(const QString& path) const;
     // Every entry of a folder but "." and "..", in the file system's order.

@@ -1,10 +1,10 @@
 #pragma once
 
+#include <QCursor>
 #include <QPoint>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
-#include <QCursor>
 #include <array>
 #include <optional>
 
@@ -26,7 +26,7 @@ struct Platform;
 // command lives in its subsystem's classes, which the handlers call.
 class Form1 : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit Form1(Platform& platform, QWidget* parent = nullptr);
     ~Form1() override;
 
@@ -90,13 +90,17 @@ public:
     void Form_QueryUnload();
     void Form_Unload();
 
-protected:
+  protected:
     void closeEvent(class QCloseEvent* event) override;
     void mouseMoveEvent(class QMouseEvent* event) override;
     bool eventFilter(QObject* watched, class QEvent* event) override;
 
-private:
+  private:
     void CreateControls();
+    void RemoveSelectedInputItem();
+    // Load steps that other parts of the program provide.
+    void ShowSplash();
+    void RecordSampleSnapshot();
     void ApplySkin();
     void LoadHandCursor();
     void ShowHomePageRandomly();

@@ -15,7 +15,7 @@ class ListViewModel;
 // the key codes and mouse buttons of the program's own convention.
 class ListViewControl : public QTreeView {
     Q_OBJECT
-public:
+  public:
     // Key codes as the key handlers test them.
     static constexpr int kKeyDelete = 46;
     static constexpr int kKeyBackspace = 8;
@@ -39,7 +39,10 @@ public:
     int MousePointer() const { return mousePointer_; }
     void SetMouseIcon(const QCursor& cursor);
 
-signals:
+    // Only a drop target offers the drag events.
+    void SetDropTarget(bool enabled);
+
+  signals:
     void ItemClick(int index);
     void DblClick();
     void KeyDown(int keyCode, int shift);
@@ -50,7 +53,7 @@ signals:
     void OLEDragOver(const QMimeData& data, int& effect);
     void OLEDragDrop(const QMimeData& data);
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -60,13 +63,15 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-private:
+  private:
     void SyncColumnWidths();
-    bool OfferDrop(QDropEvent* event);
+    void OfferDrop(QDropEvent* event);
+    void ApplyPointer();
 
     ListViewModel& model_;
     int mousePointer_ = 1;
     std::optional<QCursor> mouseIcon_;
+    bool syncingSelection_ = false;
 };
 
 }  // namespace quorvid

@@ -8,7 +8,9 @@ namespace {
 
 const QString kEmpty;
 
-[[noreturn]] void IndexOutOfBounds() { throw StepFailure(QStringLiteral("Index out of bounds")); }
+[[noreturn]] void IndexOutOfBounds() {
+    throw StepFailure(QStringLiteral("Index out of bounds"));
+}
 
 }  // namespace
 
@@ -77,15 +79,14 @@ int ListViewModel::AddItem(const QString& text) {
 
 void ListViewModel::RemoveItem(int index) {
     CheckItem(index);
+    const int stillSelected = selected_ == index ? 0 : selected_ - (selected_ > index ? 1 : 0);
     beginRemoveRows({}, index - 1, index - 1);
     rows_.erase(rows_.begin() + (index - 1));
     endRemoveRows();
-    if (selected_ == index) {
-        SetSelected(0);
-    } else if (selected_ > index) {
-        --selected_;
-        emit selectedIndexChanged(selected_);
-    }
+    // A view moves its current row on removal; the removed row's selection must
+    // not pass to a neighbour, which a second removal would then take away.
+    selected_ = stillSelected;
+    emit selectedIndexChanged(selected_);
 }
 
 void ListViewModel::ClearItems() {
@@ -93,7 +94,8 @@ void ListViewModel::ClearItems() {
     rows_.clear();
     rows_.shrink_to_fit();
     endResetModel();
-    SetSelected(0);
+    selected_ = 0;
+    emit selectedIndexChanged(selected_);
 }
 
 QString ListViewModel::ItemText(int index) const {
@@ -101,7 +103,9 @@ QString ListViewModel::ItemText(int index) const {
     return rows_[index - 1].cells[0];
 }
 
-void ListViewModel::SetItemText(int index, const QString& text) { SetCell(index, 0, text); }
+void ListViewModel::SetItemText(int index, const QString& text) {
+    SetCell(index, 0, text);
+}
 
 QString ListViewModel::SubItem(int index, int k) const {
     CheckItem(index);
@@ -158,7 +162,9 @@ void ListViewModel::SetSelected(int index) {
     }
 }
 
-void ListViewModel::ReserveItems(int count) { rows_.reserve(static_cast<size_t>(count)); }
+void ListViewModel::ReserveItems(int count) {
+    rows_.reserve(static_cast<size_t>(count));
+}
 
 int ListViewModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : ItemCount();

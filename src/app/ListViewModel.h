@@ -12,7 +12,7 @@ namespace quorvid {
 // position throws StepFailure.
 class ListViewModel : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     // The width a column gets when none is set, in twips.
     static constexpr int kDefaultColumnWidth = 1440;
     static constexpr int kTwipsPerPixel = 15;
@@ -55,11 +55,11 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-signals:
+  signals:
     void selectedIndexChanged(int index);
     void columnWidthChanged(int position, int twips);
 
-private:
+  private:
     struct Column {
         QString text;
         int width = kDefaultColumnWidth;

@@ -8,7 +8,7 @@ namespace quorvid {
 // the hourglass and back, handlers that must keep out test for it.
 class MousePointerState : public QObject {
     Q_OBJECT
-public:
+  public:
     static constexpr int kDefault = 0;
     static constexpr int kHourglass = 11;
     static constexpr int kCustom = 99;
@@ -22,10 +22,10 @@ public:
         }
     }
 
-signals:
+  signals:
     void changed(int value);
 
-private:
+  private:
     int value_ = kDefault;
 };
 

@@ -6,7 +6,9 @@ namespace quorvid {
 
 namespace {
 
-QChar Separator() { return QDir::separator(); }
+QChar Separator() {
+    return QDir::separator();
+}
 
 // One left-to-right pass that does not look again at what it wrote.
 QString CollapsePairs(const QString& text) {

@@ -9,7 +9,7 @@ namespace quorvid {
 // little more, the bar clamps) and a text on the bar.
 class ProgressState : public QObject {
     Q_OBJECT
-public:
+  public:
     static constexpr auto kIdleText = "Progress Bar";
 
     double value() const { return value_; }
@@ -24,11 +24,11 @@ public:
         emit textChanged(text_);
     }
 
-signals:
+  signals:
     void valueChanged(double value);
     void textChanged(const QString& text);
 
-private:
+  private:
     double value_ = 0;
     QString text_ = QString::fromLatin1(kIdleText);
 };

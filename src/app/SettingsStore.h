@@ -7,7 +7,7 @@ namespace quorvid {
 // The per-user settings of application "Tallowin", section "Quorvid". Values are
 // text; nothing is cached, every read and write goes to the store at once.
 class SettingsStore {
-public:
+  public:
     // The user's store: an INI file named after the application in the user's
     // configuration folder.
     SettingsStore();
@@ -22,7 +22,7 @@ public:
 
     const QString& fileName() const { return iniFile_; }
 
-private:
+  private:
     QString iniFile_;
 };
 

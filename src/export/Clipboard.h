@@ -6,7 +6,7 @@ namespace quorvid {
 
 // The system clipboard, plain text only.
 class Clipboard {
-public:
+  public:
     virtual ~Clipboard() = default;
     // One attempt each; false when the clipboard refused.
     virtual bool Clear() = 0;

@@ -7,7 +7,7 @@ namespace quorvid {
 
 // A new workbook of the spreadsheet application, filled cell by cell.
 class SpreadsheetWorkbook {
-public:
+  public:
     virtual ~SpreadsheetWorkbook() = default;
     // Rows and columns count from 1; the value is handed over as text.
     virtual void SetCellText(int row, int column, const QString& text) = 0;
@@ -15,7 +15,7 @@ public:
 };
 
 class SpreadsheetApplication {
-public:
+  public:
     virtual ~SpreadsheetApplication() = default;
     virtual SpreadsheetWorkbook& AddWorkbook() = 0;
     // Shows the workbook to the user, who saves it from there.
@@ -23,7 +23,7 @@ public:
 };
 
 class SpreadsheetProvider {
-public:
+  public:
     virtual ~SpreadsheetProvider() = default;
     // Throws StepFailure when no spreadsheet application is installed.
     virtual std::unique_ptr<SpreadsheetApplication> CreateApplication() = 0;

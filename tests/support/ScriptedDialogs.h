@@ -13,7 +13,7 @@ namespace quorvid::test {
 // Dialogs answered from queues, with a record of everything shown. An empty
 // queue answers No, the empty text or no files.
 class ScriptedDialogs : public Dialogs {
-public:
+  public:
     enum class Kind { Message, Warning, YesNo, Input, OpenFiles, SaveFile, PickFolder };
     struct Shown {
         Kind kind;
@@ -45,7 +45,7 @@ public:
     // The texts of the plain messages shown, in order.
     QStringList Messages() const;
 
-private:
+  private:
     void Record(Kind kind, const QString& title, const QString& text, const QString& extra = {});
 };
 

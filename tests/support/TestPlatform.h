@@ -22,7 +22,7 @@ namespace quorvid::test {
 // Counts the yields and runs a hook at each, so a test can act in the middle of a
 // long command (clear a list, click a button).
 class CountingEventPump : public EventPump {
-public:
+  public:
     void DoEvents() override {
         ++count;
         if (onYield) {
@@ -34,7 +34,7 @@ public:
 };
 
 class SettableClock : public Clock {
-public:
+  public:
     double SecondsSinceMidnight() const override {
         const double now = seconds;
         if (advancePerRead != 0) {
@@ -48,7 +48,7 @@ public:
 };
 
 class ScriptedRandom : public RandomSource {
-public:
+  public:
     void Seed(double value) override { seeds.push_back(value); }
     double NextUniform() override {
         if (draws.empty()) {
@@ -63,7 +63,7 @@ public:
 };
 
 class RecordingUrlOpener : public UrlOpener {
-public:
+  public:
     bool Open(const QUrl& url) override {
         opened.push_back(url);
         return true;
@@ -72,13 +72,13 @@ public:
 };
 
 class RecordingProgramEnd : public ProgramEnd {
-public:
+  public:
     void EndProgram() override { ++ended; }
     int ended = 0;
 };
 
 class FakeClipboard : public Clipboard {
-public:
+  public:
     bool Clear() override {
         ++clearAttempts;
         if (refuse) {
@@ -105,7 +105,7 @@ public:
 
 // A spreadsheet application that keeps the cells it is given.
 class FakeSpreadsheet : public SpreadsheetProvider {
-public:
+  public:
     struct Workbook : SpreadsheetWorkbook {
         void SetCellText(int row, int column, const QString& text) override {
             cells[{row, column}] = text;
@@ -135,7 +135,7 @@ public:
 // Every seam answered by a test double; settings in a temporary folder, which is
 // also the program folder unless a test sets another.
 class TestPlatform {
-public:
+  public:
     TestPlatform();
 
     Platform platform;

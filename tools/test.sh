@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Sets everything up, builds and runs every test.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
+
+quorvid_install_missing "${quorvid_build_packages[@]}" googletest libgtest-dev libgmock-dev \
+    xvfb xclip xdotool
+# The workbook round trip runs through the real spreadsheet application.
+if ! command -v soffice >/dev/null && ! command -v libreoffice >/dev/null && ! command -v localc >/dev/null; then
+    quorvid_install_missing libreoffice-calc-nogui
+fi
+quorvid_build
+cd "$QUORVID_BUILD"
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600 -j "$(nproc)"
