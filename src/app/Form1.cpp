@@ -24,6 +24,7 @@
 #include "app/ProcedureLocations.h"
 #include "app/SettingsStore.h"
 #include "app/SystemServices.h"
+#include "extract/ExtractionRun.h"
 #include "extract/ResultsGrid.h"
 
 namespace quorvid {
@@ -289,7 +290,9 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 
 void Form1::PushButton1_Click() {}
 
-void Form1::PushButton2_Click() {}
+void Form1::PushButton2_Click() {
+    ExtractionRun(context_, ExtractionRunning).PushButton2_Click();
+}
 
 void Form1::PushButton3_Click() {}
 
