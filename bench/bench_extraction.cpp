@@ -26,7 +26,7 @@ using namespace quorvid;
 namespace {
 
 constexpr int kFileCount = 1000;
-constexpr int kRounds = 3;
+constexpr int kRounds = 5;
 
 long PeakMemoryKb() {
     QFile status(QStringLiteral("/proc/self/status"));
