@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QString>
-#include <exception>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -36,15 +36,11 @@ class FileExtraction {
     // Runs one step; a failure is recorded with its number and false returned.
     template <typename Action>
     bool Step(int number, Action&& action) {
-        try {
-            std::forward<Action>(action)();
-            return true;
-        } catch (const StepFailure& failure) {
-            Fail(number, failure.description());
-        } catch (const std::exception& failure) {
-            Fail(number, QString::fromLocal8Bit(failure.what()));
+        const std::optional<QString> failure = FailureOf(std::forward<Action>(action));
+        if (failure) {
+            Fail(number, *failure);
         }
-        return false;
+        return !failure;
     }
 
     void Fail(int step, const QString& description) {
