@@ -23,9 +23,16 @@
 #include "app/Platform.h"
 #include "app/ProcedureLocations.h"
 #include "app/SettingsStore.h"
+#include "app/Splash.h"
 #include "app/SystemServices.h"
 #include "extract/ExtractionRun.h"
 #include "extract/ResultsGrid.h"
+#include "input/AddFiles.h"
+#include "input/AddFolder.h"
+#include "input/FileDrop.h"
+#include "input/ListMouseHandling.h"
+#include "input/ListViewControlTarget.h"
+#include "input/SampleFiles.h"
 
 namespace quorvid {
 
@@ -156,6 +163,10 @@ void Form1::CreateControls() {
         setTabOrder(tabOrder[i], tabOrder[i + 1]);
     }
 
+    listView1Target_ = std::make_unique<ListViewControlTarget>(*ListView1);
+    listView1Mouse_ = std::make_unique<ListMouseHandling>(
+        inputList_, *listView1Target_, platform_.programFolder + QStringLiteral("/drag.ico"));
+
     connect(ListView1, &ListViewControl::DblClick, this, &Form1::ListView1_DblClick);
     connect(ListView1, &ListViewControl::KeyDown, this, &Form1::ListView1_KeyDown);
     connect(ListView1, &ListViewControl::ItemClick, this, &Form1::ListView1_ItemClick);
@@ -244,9 +255,16 @@ void Form1::ShowHomePageRandomly() {
     }
 }
 
-void Form1::ShowSplash() {}
+void Form1::ShowSplash() {
+    if (!splash_) {
+        splash_ = std::make_unique<Splash>(platform_);
+    }
+    splash_->SplashShow();
+}
 
-void Form1::RecordSampleSnapshot() {}
+void Form1::RecordSampleSnapshot() {
+    BuildSampleSnapshot(platform_);
+}
 
 void Form1::ApplyPointer(int value) {
     if (value == MousePointerState::kHourglass) {
@@ -288,13 +306,17 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void Form1::PushButton1_Click() {}
+void Form1::PushButton1_Click() {
+    AddFilesCommand(context_);
+}
 
 void Form1::PushButton2_Click() {
     ExtractionRun(context_, ExtractionRunning).PushButton2_Click();
 }
 
-void Form1::PushButton3_Click() {}
+void Form1::PushButton3_Click() {
+    AddFolderCommand(context_);
+}
 
 void Form1::PushButton4_Click() {}
 
@@ -319,7 +341,9 @@ void Form1::PushButton8_Click() {}
 
 void Form1::PushButton9_Click() {}
 
-void Form1::PushButton10_Click() {}
+void Form1::PushButton10_Click() {
+    LoadSamplesCommand(context_);
+}
 
 void Form1::PushButton11_Click() {
     ReportingProcedure procedure(*platform_.dialogs, QString::fromLatin1(location::kPushButton11));
@@ -351,21 +375,34 @@ void Form1::ListView1_KeyDown(int keyCode, int /*shift*/) {
     }
 }
 
-void Form1::ListView1_ItemClick(int /*index*/) {}
+void Form1::ListView1_ItemClick(int /*index*/) {
+    listView1Mouse_->ItemClick();
+}
 
-void Form1::ListView1_MouseDown(int /*button*/, int /*shift*/, int /*x*/, int /*y*/) {}
+void Form1::ListView1_MouseDown(int /*button*/, int /*shift*/, int /*x*/, int /*y*/) {
+    listView1Mouse_->MouseDown();
+}
 
-void Form1::ListView1_MouseMove(int /*button*/, int /*shift*/, int /*x*/, int /*y*/) {
+void Form1::ListView1_MouseMove(int /*button*/, int /*shift*/, int x, int y) {
     if (!pointer_.busy()) {
         pointer_.set(MousePointerState::kDefault);
     }
+    listView1Mouse_->MouseMove(x, y);
 }
 
-void Form1::ListView1_MouseUp(int /*button*/, int /*shift*/, int /*x*/, int /*y*/) {}
+void Form1::ListView1_MouseUp(int /*button*/, int /*shift*/, int /*x*/, int /*y*/) {
+    listView1Mouse_->MouseUp();
+}
 
-void Form1::ListView1_OLEDragOver(const QMimeData& /*data*/, int& /*effect*/) {}
+void Form1::ListView1_OLEDragOver(const QMimeData& data, int& effect) {
+    if (!OffersFileList(data)) {
+        effect = 0;
+    }
+}
 
-void Form1::ListView1_OLEDragDrop(const QMimeData& /*data*/) {}
+void Form1::ListView1_OLEDragDrop(const QMimeData& data) {
+    AddDroppedPaths(context_, DroppedPaths(data));
+}
 
 void Form1::ListView2_MouseMove(int /*button*/, int /*shift*/, int /*x*/, int /*y*/) {
     if (!pointer_.busy()) {

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <array>
+#include <memory>
 #include <optional>
 
 #include "app/CommandContext.h"
@@ -19,7 +20,10 @@ class QPushButton;
 
 namespace quorvid {
 
+class ListMouseHandling;
 class ListViewControl;
+class ListViewControlTarget;
+class Splash;
 struct Platform;
 
 // The main window. Each control event has its handler here; the work of a
@@ -115,6 +119,9 @@ class Form1 : public QWidget {
     std::array<QPushButton*, 12> buttons_{};
     std::optional<QCursor> mouseIcon_;
     bool skinned_ = false;
+    std::unique_ptr<Splash> splash_;
+    std::unique_ptr<ListViewControlTarget> listView1Target_;
+    std::unique_ptr<ListMouseHandling> listView1Mouse_;
 };
 
 }  // namespace quorvid

@@ -13,9 +13,16 @@ QString Title() {
     return QString::fromLatin1(kProductName);
 }
 
+// The program's texts break lines with CR or CR LF; Qt's labels break only at LF.
+QString ShownText(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
 int ShowBox(QWidget* owner, QMessageBox::Icon icon, const QString& title, const QString& text,
             QMessageBox::StandardButtons buttons) {
-    QMessageBox box(icon, title, text, buttons, owner);
+    QMessageBox box(icon, title, ShownText(text), buttons, owner);
     box.setWindowModality(Qt::ApplicationModal);
     return box.exec();
 }
@@ -58,8 +65,8 @@ bool QtDialogs::AskYesNo(const QString& text) {
 
 QString QtDialogs::InputBox(const QString& prompt, const QString& preset) {
     bool accepted = false;
-    const QString answer =
-        QInputDialog::getText(owner_, Title(), prompt, QLineEdit::Normal, preset, &accepted);
+    const QString answer = QInputDialog::getText(owner_, Title(), ShownText(prompt),
+                                                 QLineEdit::Normal, preset, &accepted);
     return accepted ? answer : QString();
 }
 

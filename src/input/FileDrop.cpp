@@ -1,0 +1,51 @@
+#include "input/FileDrop.h"
+
+#include <QDir>
+#include <QMimeData>
+#include <QUrl>
+
+#include "app/CommandContext.h"
+#include "app/ListViewModel.h"
+#include "input/AddFolder.h"
+#include "input/FolderWalk.h"
+#include "input/SampleFiles.h"
+
+namespace quorvid {
+
+bool OffersFileList(const QMimeData& data) {
+    return !DroppedPaths(data).isEmpty();
+}
+
+QStringList DroppedPaths(const QMimeData& data) {
+    QStringList paths;
+    if (!data.hasUrls()) {
+        return paths;
+    }
+    for (const QUrl& url : data.urls()) {
+        if (url.isLocalFile()) {
+            paths << QDir::toNativeSeparators(url.toLocalFile());
+        }
+    }
+    return paths;
+}
+
+void AddDroppedPaths(CommandContext& context, const QStringList& paths) {
+    // The drop has no error report: a file that fails its tests is left out.
+    const auto skipFailures = [](int, const std::function<void()>& action) {
+        try {
+            action();
+        } catch (const std::exception&) {
+        }
+    };
+    for (const QString& path : paths) {
+        if (IsFolder(path)) {
+            FolderQueue queue{path + QDir::separator()};
+            GetSubDirectories2016(context.platform, queue, true);
+            AppendQueuedFiles(context, queue, QStringLiteral("*.*"), skipFailures);
+        } else if (PathExists(path)) {
+            context.inputList.AddItem(path);
+        }
+    }
+}
+
+}  // namespace quorvid
