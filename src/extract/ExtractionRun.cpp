@@ -39,7 +39,7 @@ void ExtractionRun::PushButton2_Click() {
     procedure.Step(step::kMarkRunning, [&] { extractionRunning_ = true; });
     if (procedure.Test(step::kTestEmptyList, [&] { return context_.inputList.ItemCount() == 0; })) {
         procedure.Step(step::kNoFilesMessage,
-                       [&] { dialogs.Message(QString::fromLatin1(kNoFilesAddedMessage)); });
+                       [&] { dialogs.Message(QString::fromLatin1(kNoFilesAddedText)); });
     } else {
         ProcessFiles(procedure);
         procedure.Step(step::kNormalPointer,
@@ -49,7 +49,7 @@ void ExtractionRun::PushButton2_Click() {
             context_.progress.setText(QString::fromLatin1(ProgressState::kIdleText));
         });
         procedure.Step(step::kDoneMessage,
-                       [&] { dialogs.Message(QString::fromLatin1(kDoneMessage)); });
+                       [&] { dialogs.Message(QString::fromLatin1(kDoneText)); });
     }
     procedure.Step(step::kMarkIdle, [&] { extractionRunning_ = false; });
 }

@@ -9,8 +9,8 @@ namespace quorvid {
 class ReportingProcedure;
 struct CommandContext;
 
-inline constexpr auto kNoFilesAddedMessage = "No files added.";
-inline constexpr auto kDoneMessage = "Done.";
+inline constexpr auto kNoFilesAddedText = "No files added.";
+inline constexpr auto kDoneText = "Done.";
 inline constexpr auto kProcessingPrefix = "Processing: ";
 
 // The "Start Extracting Metadata" command: one results row per entry of the
