@@ -4,7 +4,7 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
 quorvid_install_missing "${quorvid_build_packages[@]}" googletest libgtest-dev libgmock-dev \
-    xvfb xclip xdotool
+    xvfb xclip xdotool unzip
 # The workbook round trip runs through the real spreadsheet application.
 if ! command -v soffice >/dev/null && ! command -v libreoffice >/dev/null && ! command -v localc >/dev/null; then
     quorvid_install_missing libreoffice-calc-nogui

@@ -103,12 +103,19 @@ void TextStream::WriteLine(const QString& text) {
     if (closed_) {
         throw StepFailure(QStringLiteral("The file is closed"));
     }
-    QStringEncoder encoder(QStringConverter::System);
-    QByteArray bytes = encoder.encode(text);
+    if (writeFailed_) {
+        return;
+    }
+    QByteArray bytes = encoder_.encode(text);
     bytes.append("\r\n", 2);
     if (file_.write(bytes) != bytes.size()) {
-        throw StepFailure(file_.errorString());
+        writeFailed_ = true;
+        throw StepFailure(QStringLiteral("The file could not be written: ") + file_.errorString());
     }
+}
+
+void TextStream::Discard() {
+    file_.cancelWriting();
 }
 
 void TextStream::Close() {
@@ -117,7 +124,9 @@ void TextStream::Close() {
     }
     closed_ = true;
     if (!file_.commit()) {
-        throw StepFailure(QStringLiteral("The file could not be written: ") + file_.errorString());
+        throw StepFailure(QStringLiteral("The file was not saved (anything already at ") +
+                          QDir::toNativeSeparators(file_.fileName()) +
+                          QStringLiteral(" is left as it was): ") + file_.errorString());
     }
 }
 

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QSaveFile>
 #include <QString>
+#include <QStringEncoder>
 #include <memory>
 #include <vector>
 
@@ -58,18 +59,23 @@ struct FileItem {
     QString Type;
 };
 
-// A text file being written: lines end in CR LF, text in the system encoding. The
-// file at the path is replaced only when Close succeeds, so a failed write
-// leaves what was there.
+// A text file being written: lines end in CR LF, text in the system encoding,
+// no byte-order mark. The file at the path is replaced only when Close succeeds,
+// so a failed write leaves what was there. After a failed write the later lines
+// are dropped without a word (the failure was reported once) and Close fails.
 class TextStream {
   public:
     explicit TextStream(const QString& path);
     void WriteLine(const QString& text);
+    // Drops what was written: Close then fails and leaves the path as it was.
+    void Discard();
     void Close();
 
   private:
     QSaveFile file_;
+    QStringEncoder encoder_{QStringConverter::System};
     bool closed_ = false;
+    bool writeFailed_ = false;
 };
 
 // Dates as the user's locale writes them: short date, a blank, time with seconds.

@@ -25,6 +25,9 @@
 #include "app/SettingsStore.h"
 #include "app/Splash.h"
 #include "app/SystemServices.h"
+#include "export/ClipboardExport.h"
+#include "export/SpreadsheetExport.h"
+#include "export/TextFileExport.h"
 #include "extract/ExtractionRun.h"
 #include "extract/ResultsGrid.h"
 #include "input/AddFiles.h"
@@ -318,7 +321,9 @@ void Form1::PushButton3_Click() {
     AddFolderCommand(context_);
 }
 
-void Form1::PushButton4_Click() {}
+void Form1::PushButton4_Click() {
+    CopyResultsToClipboardCommand(context_);
+}
 
 void Form1::PushButton5_Click() {
     ReportingProcedure procedure(*platform_.dialogs, QString::fromLatin1(location::kPushButton5));
@@ -337,9 +342,17 @@ void Form1::PushButton7_Click() {
     }
 }
 
-void Form1::PushButton8_Click() {}
+void Form1::PushButton8_Click() {
+    SaveResultsAsTextFileCommand(context_);
+}
 
-void Form1::PushButton9_Click() {}
+void Form1::PushButton9_Click() {
+    SaveResultsAsSpreadsheetCommand(context_);
+}
+
+bool Form1::SaveResultsAsExcelFileIsExcelInstalled() {
+    return quorvid::SaveResultsAsExcelFileIsExcelInstalled(platform_);
+}
 
 void Form1::PushButton10_Click() {
     LoadSamplesCommand(context_);

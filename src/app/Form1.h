@@ -74,6 +74,9 @@ class Form1 : public QWidget {
     void PushButton11_Click();
     void PushButton12_Click();
 
+    // True when the spreadsheet application can be started; shows its message if not.
+    bool SaveResultsAsExcelFileIsExcelInstalled();
+
     // Hover rules.
     void Form_MouseMove();
     void PushButton_MouseMove();

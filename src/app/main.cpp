@@ -5,6 +5,9 @@
 #include "app/Platform.h"
 #include "app/QtDialogs.h"
 #include "app/SettingsStore.h"
+#include "export/CalcSpreadsheetProvider.h"
+#include "export/SpreadsheetExport.h"
+#include "export/SystemClipboard.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -17,6 +20,11 @@ int main(int argc, char** argv) {
     quorvid::SystemRandom random;
     quorvid::DesktopUrlOpener urls;
     quorvid::ImmediateProgramEnd programEnd;
+    quorvid::SystemClipboard clipboard;
+    quorvid::CalcSpreadsheetProvider spreadsheet;
+    spreadsheet.SetLateFailureHandler([&dialogs](const QString& description) {
+        quorvid::ReportLateSpreadsheetFailure(dialogs, description);
+    });
 
     quorvid::Platform platform;
     platform.dialogs = &dialogs;
@@ -26,6 +34,8 @@ int main(int argc, char** argv) {
     platform.random = &random;
     platform.urls = &urls;
     platform.programEnd = &programEnd;
+    platform.clipboard = &clipboard;
+    platform.spreadsheet = &spreadsheet;
     platform.programFolder = QCoreApplication::applicationDirPath();
 
     quorvid::Form1 form(platform);

@@ -1,0 +1,83 @@
+#include "export/AlignedTextLayout.h"
+
+#include <algorithm>
+#include <numeric>
+
+#include "app/EventPump.h"
+#include "app/ListViewModel.h"
+
+namespace quorvid {
+
+AlignedTextLayout::AlignedTextLayout(const ListViewModel& grid, EventPump& events)
+    : grid_(grid), events_(events) {}
+
+QString AlignedTextLayout::CellText(const ListViewModel& grid, int row, int column) {
+    return column == 1 ? grid.ItemText(row) : grid.SubItem(row, column - 1);
+}
+
+void AlignedTextLayout::AppendCell(QString& line, const QString& text, int width) {
+    line.append(text);
+    if (width > text.size()) {
+        line.resize(line.size() + (width - text.size()), u' ');
+    }
+    line.append(u'\t');
+}
+
+void AlignedTextLayout::MeasureWidths(Headers headers,
+                                      const ColumnFailureHandler& onColumnFailure) {
+    widths_.clear();
+    const int columns = grid_.ColumnCount();
+    widths_.reserve(static_cast<size_t>(columns));
+    for (int column = 1; column <= columns; ++column) {
+        int width = 0;
+        try {
+            if (headers == Headers::Count) {
+                width = static_cast<int>(grid_.ColumnText(column).size());
+            }
+            const int rows = grid_.ItemCount();
+            for (int row = 1; row <= rows; ++row) {
+                events_.DoEvents();
+                width = std::max(width, static_cast<int>(CellText(grid_, row, column).size()));
+            }
+        } catch (const StepFailure& failure) {
+            onColumnFailure(failure);
+        }
+        widths_.push_back(width);
+    }
+}
+
+qsizetype AlignedTextLayout::LineLength() const {
+    return std::accumulate(widths_.begin(), widths_.end(), qsizetype{0}) +
+           static_cast<qsizetype>(widths_.size());
+}
+
+int AlignedTextLayout::WidthOf(int column) const {
+    // Columns added after the measuring have no width: their texts get no spaces.
+    const auto index = static_cast<size_t>(column - 1);
+    return index < widths_.size() ? widths_[index] : 0;
+}
+
+QString AlignedTextLayout::HeaderLine() const {
+    QString line;
+    line.reserve(LineLength());
+    const int columns = static_cast<int>(widths_.size());
+    for (int column = 1; column <= columns; ++column) {
+        events_.DoEvents();
+        AppendCell(line, grid_.ColumnText(column), WidthOf(column));
+    }
+    return line;
+}
+
+bool AlignedTextLayout::AppendRow(QString& text, int row) const {
+    if (!grid_.Checked(row)) {
+        return false;
+    }
+    const int columns = static_cast<int>(widths_.size());
+    for (int column = 1; column <= columns; ++column) {
+        events_.DoEvents();
+        AppendCell(text, CellText(grid_, row, column), WidthOf(column));
+    }
+    return true;
+}
+
+}  // namespace quorvid

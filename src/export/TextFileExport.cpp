@@ -1,0 +1,142 @@
+#include "export/TextFileExport.h"
+
+#include <memory>
+
+#include "app/CommandContext.h"
+#include "app/Dialogs.h"
+#include "app/ErrorReport.h"
+#include "app/EventPump.h"
+#include "app/FileSystemObject.h"
+#include "app/ListViewModel.h"
+#include "app/MousePointer.h"
+#include "app/PathFunctions.h"
+#include "app/Platform.h"
+#include "app/ProcedureLocations.h"
+#include "app/ProgressState.h"
+#include "export/AlignedTextLayout.h"
+
+namespace quorvid {
+
+namespace {
+
+// Shows a failure caught outside a step under that step's number.
+void ReportAt(ReportingProcedure& procedure, int step, const StepFailure& failure) {
+    procedure.Step(step, [&] { throw failure; });
+}
+
+}  // namespace
+
+void SaveListviewProperlySpaced(const Platform& platform, const ListViewModel& grid,
+                                const QString& path, ProgressState* progress) {
+    ReportingProcedure procedure(*platform.dialogs,
+                                 QString::fromLatin1(location::kSaveListviewProperlySpaced));
+    EventPump& events = *platform.events;
+    const QString writingText = QString::fromLatin1(kWritingFileText) + FileNameFromPath(path);
+    const auto showProgress = [&](double value, const QString& text) {
+        events.DoEvents();
+        progress->setValue(value);
+        progress->setText(text);
+        events.DoEvents();
+    };
+
+    if (progress != nullptr) {
+        showProgress(1, writingText);
+    }
+
+    // A grid that changes under the save (the yields let "Clear List" run) would
+    // leave a file that matches neither the old grid nor the new one: such a
+    // save is reported and the file at path is left as it was.
+    bool gridChanged = false;
+    AlignedTextLayout layout(grid, events);
+    layout.MeasureWidths(AlignedTextLayout::Headers::Count, [&](const StepFailure& failure) {
+        gridChanged = true;
+        ReportAt(procedure, 110, failure);
+    });
+
+    if (progress != nullptr) {
+        showProgress(10, writingText);
+    }
+
+    // Without a file there is nothing to write or close; its creation failure was
+    // reported, and one report is enough.
+    std::unique_ptr<TextStream> stream;
+    procedure.Step(122, [&] { stream = FileSystemObject().CreateTextFile(path); });
+    const auto writeLine = [&](int step, const QString& line) {
+        if (stream) {
+            procedure.Step(step, [&] { stream->WriteLine(line); });
+        }
+    };
+
+    QString line;
+    if (procedure.Step(124, [&] { line = layout.HeaderLine(); })) {
+        writeLine(126, line);
+    } else {
+        gridChanged = true;
+    }
+
+    if (progress != nullptr) {
+        showProgress(20, writingText);
+    }
+
+    line.reserve(layout.LineLength());
+    const int rows = grid.ItemCount();
+    for (int row = 1; row <= rows; ++row) {
+        events.DoEvents();
+        line.resize(0);
+        bool checked = false;
+        // The rows after one that cannot be read are gone as well: one report.
+        if (!procedure.Step(144, [&] { checked = layout.AppendRow(line, row); })) {
+            gridChanged = true;
+            break;
+        }
+        if (!checked) {
+            continue;
+        }
+        if (progress != nullptr) {
+            events.DoEvents();
+            progress->setValue((row + (rows / 2000)) / static_cast<double>(rows) * 100);
+            if (row % 1000 == 0) {
+                progress->setText(writingText + QStringLiteral(" (") + QString::number(row) +
+                                  QStringLiteral(")"));
+            }
+            events.DoEvents();
+        }
+        writeLine(158, line);
+    }
+
+    if (progress != nullptr) {
+        progress->setValue(100);
+        progress->setText(QString::fromLatin1(kDoneText));
+    }
+    if (stream) {
+        if (gridChanged) {
+            stream->Discard();
+        }
+        procedure.Step(166, [&] { stream->Close(); });
+        stream.reset();
+    }
+    if (progress != nullptr) {
+        progress->setValue(0);
+        progress->setText(QString::fromLatin1(ProgressState::kIdleText));
+    }
+}
+
+void SaveResultsAsTextFileCommand(CommandContext& context) {
+    Platform& platform = context.platform;
+    ReportingProcedure procedure(*platform.dialogs, QString::fromLatin1(location::kPushButton8));
+    QString path;
+    procedure.Step(108, [&] {
+        path = platform.dialogs->SaveFile(QString::fromLatin1(kTextFileDialogTitle),
+                                          QString::fromLatin1(kTextFileFilter));
+    });
+    if (path.isEmpty()) {
+        return;
+    }
+    context.pointer.set(MousePointerState::kHourglass);
+    procedure.Step(114, [&] {
+        SaveListviewProperlySpaced(platform, context.resultsGrid, path, &context.progress);
+    });
+    context.pointer.set(MousePointerState::kDefault);
+}
+
+}  // namespace quorvid

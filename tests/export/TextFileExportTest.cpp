@@ -1,0 +1,223 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+
+#include <QDir>
+#include <vector>
+
+#include "app/CommandContext.h"
+#include "app/ListViewModel.h"
+#include "app/MousePointer.h"
+#include "app/ProcedureLocations.h"
+#include "app/ProgressState.h"
+#include "export/ExportTestSupport.h"
+#include "export/TextFileExport.h"
+#include "support/TestPlatform.h"
+
+namespace quorvid::test {
+namespace {
+
+class TextFileExportTest : public ExportTest {
+  protected:
+    QString PathIn(const QString& name) const { return platform.folder.filePath(name); }
+
+    QByteArray Save(const QString& name = QStringLiteral("out.txt")) {
+        SaveListviewProperlySpaced(platform.platform, grid, PathIn(name), &progress);
+        return ReadAll(PathIn(name));
+    }
+};
+
+TEST_F(TextFileExportTest, PadsEveryCellToItsColumnsWidestTextAndEndsLinesWithCrLf) {
+    FillGrid(grid, {"A", "BBB"}, {{"x", "yy"}, {"long", ""}});
+    EXPECT_EQ(Save(), QByteArray("A   \tBBB\t\r\n"
+                                 "x   \tyy \t\r\n"
+                                 "long\t   \t\r\n"));
+    EXPECT_TRUE(platform.dialogs.shown.empty());
+}
+
+TEST_F(TextFileExportTest, UncheckedRowsWidenColumnsButAreLeftOut) {
+    FillGrid(grid, {"Name", "", "Note"},
+             {{"a", "", "first"}, {"unchecked-wide", "", "hidden note!"}, {"b", "", "x"}});
+    grid.SetChecked(2, false);
+    // The empty column is one TAB wide; the unchecked row's texts set the widths.
+    EXPECT_EQ(Save(), QByteArray("Name          \t\tNote        \t\r\n"
+                                 "a             \t\tfirst       \t\r\n"
+                                 "b             \t\tx           \t\r\n"));
+}
+
+TEST_F(TextFileExportTest, WritesTextsAsTheyStandInTheSystemEncoding) {
+    const QString tabbed = QStringLiteral("a\tb\r\nc");  // six code units, written unchanged
+    const QString accented = QStringLiteral("Vidéo");
+    const QString astral = QString::fromUtf8("\xF0\x9F\x8E\xAC");  // two UTF-16 code units
+    QString lone;
+    lone.append(QChar(0xD800));
+    FillGrid(grid, {"H1", "H2"}, {{tabbed, accented}, {astral, lone}});
+    EXPECT_EQ(Save(), QByteArray("H1    \tH2   \t\r\n"
+                                 "a\tb\r\nc\tVid\xC3\xA9o\t\r\n"
+                                 "\xF0\x9F\x8E\xAC    \t\xEF\xBF\xBD    \t\r\n"));
+}
+
+TEST_F(TextFileExportTest, GridsWithoutRowsOrColumns) {
+    FillGrid(grid, {"Video File/s", "General - Format"}, {});
+    EXPECT_EQ(Save(QStringLiteral("headers.txt")),
+              QByteArray("Video File/s\tGeneral - Format\t\r\n"));
+
+    ListViewModel noColumns{true};
+    noColumns.AddItem({});
+    noColumns.AddItem({});
+    SaveListviewProperlySpaced(platform.platform, noColumns, PathIn("empty.txt"), nullptr);
+    EXPECT_EQ(ReadAll(PathIn("empty.txt")), QByteArray("\r\n\r\n\r\n"));
+}
+
+TEST_F(TextFileExportTest, ReplacesAnExistingFileWithoutAsking) {
+    WriteAll(PathIn("out.txt"), "an earlier export that was much longer than the new one\r\n");
+    FillGrid(grid, {"A"}, {{"x"}});
+    EXPECT_EQ(Save(), QByteArray("A\t\r\nx\t\r\n"));
+    EXPECT_TRUE(platform.dialogs.shown.empty());
+}
+
+TEST_F(TextFileExportTest, ProgressForTwentyFiveHundredRows) {
+    FillGrid(grid, {"Path"}, {});
+    for (int row = 1; row <= 2500; ++row) {
+        grid.AddItem(QString::number(row));
+    }
+    std::vector<double> values;
+    QStringList texts;
+    QObject::connect(&progress, &ProgressState::valueChanged,
+                     [&](double value) { values.push_back(value); });
+    QObject::connect(&progress, &ProgressState::textChanged,
+                     [&](const QString& text) { texts << text; });
+
+    SaveListviewProperlySpaced(platform.platform, grid, PathIn("rows.txt"), &progress);
+
+    ASSERT_EQ(values.size(), 3u + 2500u + 2u);
+    EXPECT_EQ(values[0], 1);
+    EXPECT_EQ(values[1], 10);
+    EXPECT_EQ(values[2], 20);
+    EXPECT_DOUBLE_EQ(values[3], 2.0 / 2500 * 100);        // row 1: (1 + 2500 div 2000) / 2500
+    EXPECT_DOUBLE_EQ(values[2501], 2500.0 / 2500 * 100);  // row 2499
+    EXPECT_DOUBLE_EQ(values[2502], 2501.0 / 2500 * 100);  // the last row passes 100
+    EXPECT_EQ(values[2503], 100);
+    EXPECT_EQ(values[2504], 0);
+    EXPECT_EQ(texts, QStringList({"Writing file: rows.txt", "Writing file: rows.txt",
+                                  "Writing file: rows.txt", "Writing file: rows.txt (1000)",
+                                  "Writing file: rows.txt (2000)", "Done.", "Progress Bar"}));
+}
+
+TEST_F(TextFileExportTest, SmallGridReachesExactlyHundredAtItsLastCheckedRow) {
+    FillGrid(grid, {"Path"}, {{"a"}, {"b"}, {"c"}});
+    std::vector<double> values;
+    QObject::connect(&progress, &ProgressState::valueChanged,
+                     [&](double value) { values.push_back(value); });
+    Save();
+    const std::vector<double> expected{1,   10, 20, 1 / 3.0 * 100, 2 / 3.0 * 100, 3 / 3.0 * 100,
+                                       100, 0};
+    ASSERT_EQ(values.size(), expected.size());
+    for (size_t at = 0; at < values.size(); ++at) {
+        EXPECT_DOUBLE_EQ(values[at], expected[at]) << at;
+    }
+}
+
+TEST_F(TextFileExportTest, FileThatCannotBeCreatedIsReportedOnce) {
+    FillGrid(grid, {"A"}, {{"x"}, {"y"}});
+    const QString folder = PathIn("a folder");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString missing = PathIn("no such folder/out.txt");
+    for (const QString& path : {folder, missing}) {
+        platform.dialogs.shown.clear();
+        SaveListviewProperlySpaced(platform.platform, grid, path, &progress);
+        const QStringList reports = platform.dialogs.Warnings();
+        ASSERT_EQ(reports.size(), 1) << path.toStdString();
+        EXPECT_TRUE(reports[0].contains(location::kSaveListviewProperlySpaced));
+        EXPECT_TRUE(reports[0].contains(QStringLiteral("at line 122")));
+        EXPECT_EQ(progress.value(), 0);
+        EXPECT_EQ(progress.text(), QStringLiteral("Progress Bar"));
+    }
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+    EXPECT_FALSE(QFileInfo::exists(missing));
+}
+
+TEST_F(TextFileExportTest, FailedWriteKeepsTheOldFileAndIsReported) {
+    const QByteArray earlier = "the export of yesterday\r\n";
+    WriteAll(PathIn("out.txt"), earlier);
+    FillGrid(grid, {"Path"}, {});
+    for (int row = 1; row <= 2000; ++row) {
+        grid.AddItem(
+            QStringLiteral("/videos/a rather long path to make the file grow %1.mp4").arg(row));
+    }
+
+    // A file-size limit stands in for a full disk: writes beyond it fail.
+    rlimit original{};
+    getrlimit(RLIMIT_FSIZE, &original);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = original;
+    small.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &small);
+    SaveListviewProperlySpaced(platform.platform, grid, PathIn("out.txt"), &progress);
+    setrlimit(RLIMIT_FSIZE, &original);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(ReadAll(PathIn("out.txt")), earlier);
+    const QStringList reports = platform.dialogs.Warnings();
+    ASSERT_FALSE(reports.empty());
+    EXPECT_LE(reports.size(), 2);
+    EXPECT_TRUE(reports.back().contains(QStringLiteral("not saved")));
+    EXPECT_TRUE(reports.back().contains(QStringLiteral("at line 166")));
+    EXPECT_EQ(QDir(platform.folder.path()).entryList({"out.txt*"}, QDir::Files | QDir::Hidden),
+              QStringList{"out.txt"});
+}
+
+TEST_F(TextFileExportTest, GridClearedDuringTheSaveKeepsTheOldFileAndIsReported) {
+    FillGrid(grid, {"Path", "Size"}, {{"a", "1"}, {"b", "22"}, {"c", "333"}, {"d", "4"}});
+    // "Clear List" runs once the second row's line is built.
+    platform.events.onYield = [&](int) {
+        if (progress.value() == 50 && grid.ItemCount() > 0) {
+            grid.ClearItems();
+        }
+    };
+    const QByteArray earlier = "the export of yesterday\r\n";
+    WriteAll(PathIn("out.txt"), earlier);
+    EXPECT_EQ(Save(), earlier);
+    const QStringList reports = platform.dialogs.Warnings();
+    ASSERT_EQ(reports.size(), 2);
+    EXPECT_TRUE(reports[0].contains(QStringLiteral("at line 144")));
+    EXPECT_TRUE(reports[1].contains(QStringLiteral("not saved")));
+    EXPECT_EQ(progress.text(), QStringLiteral("Progress Bar"));
+
+    // Cleared while the widths are measured: no file either.
+    platform.dialogs.shown.clear();
+    FillGrid(grid, {}, {{"a", "1"}, {"b", "22"}, {"c", "333"}});
+    platform.events.count = 0;
+    platform.events.onYield = [&](int count) {
+        if (count == 5) {  // before the third row of the first column
+            grid.ClearItems();
+        }
+    };
+    EXPECT_EQ(Save(QStringLiteral("new.txt")), QByteArray("(unreadable)"));
+    ASSERT_EQ(platform.dialogs.Warnings().size(), 2);
+    EXPECT_TRUE(platform.dialogs.Warnings()[0].contains(QStringLiteral("at line 110")));
+}
+
+TEST_F(TextFileExportTest, CommandAsksForTheNameAndKeepsThePointerBusyMeanwhile) {
+    FillGrid(grid, {"A"}, {{"x"}});
+    SaveResultsAsTextFileCommand(context);  // cancelled: nothing happens
+    ASSERT_EQ(platform.dialogs.shown.size(), 1u);
+    EXPECT_EQ(platform.dialogs.shown[0].title, QStringLiteral("Save"));
+    EXPECT_EQ(platform.dialogs.shown[0].extra,
+              QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|"));
+    EXPECT_EQ(platform.events.count, 0);
+
+    std::vector<int> pointersWhileSaving;
+    platform.events.onYield = [&](int) { pointersWhileSaving.push_back(pointer.value()); };
+    platform.dialogs.saveAnswers.push_back(PathIn("chosen"));
+    SaveResultsAsTextFileCommand(context);
+    EXPECT_EQ(ReadAll(PathIn("chosen")), QByteArray("A\t\r\nx\t\r\n"));
+    ASSERT_FALSE(pointersWhileSaving.empty());
+    EXPECT_EQ(pointersWhileSaving.front(), MousePointerState::kHourglass);
+    EXPECT_EQ(pointer.value(), MousePointerState::kDefault);
+    EXPECT_TRUE(platform.dialogs.Warnings().empty());
+}
+
+}  // namespace
+}  // namespace quorvid::test
