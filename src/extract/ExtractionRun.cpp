@@ -49,7 +49,7 @@ void ExtractionRun::PushButton2_Click() {
             context_.progress.setText(QString::fromLatin1(ProgressState::kIdleText));
         });
         procedure.Step(step::kDoneMessage,
-                       [&] { dialogs.Message(QString::fromLatin1(kDoneText)); });
+                       [&] { dialogs.Message(QString::fromLatin1(kExtractionDoneText)); });
     }
     procedure.Step(step::kMarkIdle, [&] { extractionRunning_ = false; });
 }

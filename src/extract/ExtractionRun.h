@@ -10,7 +10,7 @@ class ReportingProcedure;
 struct CommandContext;
 
 inline constexpr auto kNoFilesAddedText = "No files added.";
-inline constexpr auto kDoneText = "Done.";
+inline constexpr auto kExtractionDoneText = "Done.";
 inline constexpr auto kProcessingPrefix = "Processing: ";
 
 // The "Start Extracting Metadata" command: one results row per entry of the
