@@ -30,15 +30,11 @@ class ReportingProcedure {
     // Runs one step. Returns false when it failed (after the report was shown).
     template <typename Action>
     bool Step(int number, Action&& action) {
-        try {
-            std::forward<Action>(action)();
-            return true;
-        } catch (const StepFailure& failure) {
-            Report(number, failure.description());
-        } catch (const std::exception& failure) {
-            Report(number, QString::fromLocal8Bit(failure.what()));
+        const std::optional<QString> failure = FailureOf(std::forward<Action>(action));
+        if (failure) {
+            Report(number, *failure);
         }
-        return false;
+        return !failure;
     }
 
     // The test of a conditional or a loop head. A test that fails counts as

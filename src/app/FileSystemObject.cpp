@@ -7,12 +7,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLocale>
 #include <QMimeDatabase>
 #include <QStorageInfo>
 #include <QStringConverter>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 
 namespace quorvid {
 
@@ -128,6 +130,22 @@ void TextStream::Close() {
     }
 }
 
+struct FileSystemObject::DriveCache {
+    std::mutex mutex;
+    QHash<QString, QString> rootOfFolder;
+};
+
+FileSystemObject::FileSystemObject() : drives_(std::make_shared<DriveCache>()) {}
+
+QString FileSystemObject::DriveOf(const QString& folder) const {
+    const std::lock_guard lock(drives_->mutex);
+    auto found = drives_->rootOfFolder.constFind(folder);
+    if (found == drives_->rootOfFolder.constEnd()) {
+        found = drives_->rootOfFolder.insert(folder, QStorageInfo(folder).rootPath());
+    }
+    return *found;
+}
+
 int FileSystemObject::Attributes(const QString& path) const {
     const QByteArray native = QFile::encodeName(path);
     struct stat linkStat {};
@@ -199,7 +217,7 @@ FileItem FileSystemObject::GetFile(const QString& path) const {
     item.DateCreated = RegionalDateTimeText(info.birthTime());
     item.DateLastAccessed = RegionalDateTimeText(info.lastRead());
     item.DateLastModified = RegionalDateTimeText(info.lastModified());
-    item.Drive = QStorageInfo(info.absolutePath()).rootPath();
+    item.Drive = DriveOf(info.absolutePath());
     item.ParentFolder = info.absolutePath();
     item.Size = QString::number(info.size());
     item.Path = info.absoluteFilePath();

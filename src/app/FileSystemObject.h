@@ -84,6 +84,7 @@ QString RegionalDateTimeText(const QDateTime& moment);
 // The file-system services the folder walk, the file facts and the text export use.
 class FileSystemObject {
   public:
+    FileSystemObject();
     // Attribute sum of an existing path; throws FileSystemError for a missing one.
     int Attributes(const QString& path) const;
     // Every entry of a folder but "." and "..", in the file system's order.
@@ -99,6 +100,13 @@ class FileSystemObject {
     QString GetExtensionName(const QString& path) const;
     // Starts a text file at path; an existing file is replaced when it is closed.
     std::unique_ptr<TextStream> CreateTextFile(const QString& path) const;
+
+  private:
+    // Reading the mount table costs more than the rest of a file's facts, so
+    // each folder's mount point is looked up once per object.
+    struct DriveCache;
+    QString DriveOf(const QString& folder) const;
+    std::shared_ptr<DriveCache> drives_;
 };
 
 }  // namespace quorvid

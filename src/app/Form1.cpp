@@ -28,6 +28,7 @@
 #include "export/ClipboardExport.h"
 #include "export/SpreadsheetExport.h"
 #include "export/TextFileExport.h"
+#include "extract/ExtractionRun.h"
 #include "extract/ResultsGrid.h"
 #include "input/AddFiles.h"
 #include "input/AddFolder.h"
@@ -312,7 +313,9 @@ void Form1::PushButton1_Click() {
     AddFilesCommand(context_);
 }
 
-void Form1::PushButton2_Click() {}
+void Form1::PushButton2_Click() {
+    ExtractionRun(context_, ExtractionRunning).PushButton2_Click();
+}
 
 void Form1::PushButton3_Click() {
     AddFolderCommand(context_);

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <exception>
+#include <optional>
 #include <stdexcept>
+#include <utility>
 
 namespace quorvid {
 
@@ -17,5 +20,19 @@ class StepFailure : public std::runtime_error {
   private:
     QString description_;
 };
+
+// Runs one step's action; the description of its failure, or nothing when it
+// succeeded.
+template <typename Action>
+std::optional<QString> FailureOf(Action&& action) {
+    try {
+        std::forward<Action>(action)();
+        return std::nullopt;
+    } catch (const StepFailure& failure) {
+        return failure.description();
+    } catch (const std::exception& failure) {
+        return QString::fromLocal8Bit(failure.what());
+    }
+}
 
 }  // namespace quorvid

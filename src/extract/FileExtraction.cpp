@@ -1,0 +1,25 @@
+#include "extract/FileExtraction.h"
+
+namespace quorvid {
+
+QString FileExtraction::Cell(int cell) const {
+    QString text;
+    for (const ExtractionEvent& event : events_) {
+        if (event.kind == ExtractionEvent::Kind::Cell && event.cell == cell) {
+            text = event.text;
+        }
+    }
+    return text;
+}
+
+std::vector<int> FileExtraction::FailedSteps() const {
+    std::vector<int> steps;
+    for (const ExtractionEvent& event : events_) {
+        if (event.kind == ExtractionEvent::Kind::Failure) {
+            steps.push_back(event.step);
+        }
+    }
+    return steps;
+}
+
+}  // namespace quorvid

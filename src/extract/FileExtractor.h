@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+#include "app/FileSystemObject.h"
+#include "extract/FileExtraction.h"
+
+namespace quorvid {
+
+class MediaInfoLibrary;
+class Shell;
+
+inline constexpr auto kDetailHeaderPrefix = "File General - ";
+
+// Reads everything a results row holds for one file: the library fields, the
+// file facts and the shell details. Touches no widget; failures are recorded
+// with their step numbers instead of shown.
+class FileExtractor {
+  public:
+    FileExtractor(MediaInfoLibrary& library, Shell& shell) : library_(library), shell_(shell) {}
+
+    FileExtraction Extract(const QString& path) const;
+
+  private:
+    void ReadLibraryFields(FileExtraction& record) const;
+    void ReadFileFacts(FileExtraction& record) const;
+    void ReadShellDetails(FileExtraction& record) const;
+
+    MediaInfoLibrary& library_;
+    Shell& shell_;
+    FileSystemObject fileSystem_;
+};
+
+}  // namespace quorvid

@@ -1,0 +1,39 @@
+#!/bin/sh
+# Makes the small media files the extraction tests read, and the sample videos
+# that ship beside the program. Run from anywhere; the results are committed.
+set -eu
+
+here=$(cd "$(dirname "$0")" && pwd)
+samples="$here/../../beside/Samples"
+mkdir -p "$samples"
+
+# Bit-exact output without creation times or encoder tags, so a rerun on the
+# same ffmpeg gives the same bytes.
+ff() {
+    ffmpeg -hide_banner -loglevel error -y "$@"
+}
+common="-map_metadata -1 -fflags +bitexact -flags:v +bitexact -flags:a +bitexact"
+video="-f lavfi -i testsrc=size=64x48:rate=10:duration=1"
+tone="-f lavfi -i sine=frequency=440:sample_rate=44100:duration=1"
+tone48="-f lavfi -i sine=frequency=440:sample_rate=48000:duration=1"
+
+make_set() {
+    out=$1
+    ff $video $tone $common -c:v libx264 -preset veryfast -crf 40 -pix_fmt yuv420p \
+        -c:a aac -b:a 32k -ac 2 -shortest "$out/h264-aac.mp4"
+    ff $video $tone $common -c:v mpeg4 -q:v 20 -c:a libmp3lame -b:a 32k -ac 1 \
+        -shortest "$out/mpeg4-mp3.avi"
+    ff $video $tone48 $common -c:v libx264 -preset veryfast -crf 40 -pix_fmt yuv420p \
+        -c:a libvorbis -q:a 0 -ac 2 -shortest "$out/clip with spaces.mkv"
+    ff $video $common -c:v libvpx -b:v 50k -an "$out/vp8-silent.webm"
+}
+
+make_set "$here"
+ff $video $tone $common -c:v mjpeg -q:v 31 -c:a pcm_s16le -ac 1 -ar 8000 -shortest "$here/vidéo ñ.mov"
+ff $tone $common -c:a aac -b:a 32k -ac 1 "$here/audio-only.m4a"
+printf 'This is plain text, not a video.\n' >"$here/not-a-video.mp4"
+: >"$here/empty.mp4"
+
+rm -f "$samples"/*
+make_set "$samples"
+mv "$samples/clip with spaces.mkv" "$samples/h264-vorbis.mkv"
