@@ -1,6 +1,8 @@
 // Export benchmark: a results grid of 100,000 rows x 60 columns saved as a text
 // file, copied as clipboard text and written as a workbook. Prints seconds and the
 // peak memory of each export (the grid itself is counted in, it lives throughout).
+#include "BenchMemory.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -89,23 +91,6 @@ class WorkbookFileOnly : public SpreadsheetProvider {
     QString path_;
 };
 
-long KilobytesOf(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    const std::string prefix = std::string(field) + ":";
-    while (std::getline(status, line)) {
-        if (line.rfind(prefix, 0) == 0) {
-            return std::stol(line.substr(prefix.size()));
-        }
-    }
-    return -1;
-}
-
-// Starts a new peak: the kernel sets VmHWM back to the current resident size.
-void ResetPeakMemory() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
-
 // Texts such as an extraction run gives, each cell its own string.
 void FillGrid(ListViewModel& grid) {
     const QStringList samples{"MPEG-4",
@@ -187,12 +172,12 @@ void FillGrid(ListViewModel& grid) {
 
 template <typename Export>
 void Measure(const char* name, Export&& run) {
-    ResetPeakMemory();
+    bench::ResetPeakMemory();
     QElapsedTimer timer;
     timer.start();
     const QString detail = run();
     std::printf("%-16s %7.2f s   peak %6ld MB   %s\n", name, timer.nsecsElapsed() / 1e9,
-                KilobytesOf("VmHWM") / 1024, qPrintable(detail));
+                bench::KilobytesOf("VmHWM") / 1024, qPrintable(detail));
     std::fflush(stdout);
 }
 
@@ -223,7 +208,7 @@ int main(int argc, char** argv) {
     timer.start();
     FillGrid(grid);
     std::printf("grid of %d rows x %d columns filled in %.2f s, resident %ld MB\n", kRows, kColumns,
-                timer.nsecsElapsed() / 1e9, KilobytesOf("VmRSS") / 1024);
+                timer.nsecsElapsed() / 1e9, bench::KilobytesOf("VmRSS") / 1024);
 
     const QString textPath = folder.filePath(QStringLiteral("results.txt"));
     Measure("text file", [&] {

@@ -1,6 +1,8 @@
 // Extraction speed over 1,000 copies of the committed media: (a) a plain loop
 // of the five library calls over the 41 fields, (b) the whole run (library,
 // file facts, desktop details) writing rows into the results grid headless.
+#include "BenchMemory.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -28,19 +30,6 @@ namespace {
 
 constexpr int kFileCount = 1000;
 constexpr int kRounds = 5;
-
-long PeakMemoryKb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:")) {
-            return line.mid(6).trimmed().split(' ').first().toLong();
-        }
-    }
-    return -1;
-}
 
 // Wall and processor seconds of one timed part. The processor time shows the
 // cost of the work itself when other programs compete for the machine.
@@ -188,6 +177,6 @@ int main(int argc, char** argv) {
                 kFileCount / whole.wall, whole.wall, kFileCount / whole.processor);
     std::printf("ratio (b)/(a): %.2f by the clock, %.2f by processor time (target at least 0.80)\n",
                 plain.wall / whole.wall, plain.processor / whole.processor);
-    std::printf("peak memory: %ld kB\n", PeakMemoryKb());
+    std::printf("peak memory: %ld kB\n", bench::PeakMemoryKb());
     return 0;
 }

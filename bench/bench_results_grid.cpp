@@ -6,24 +6,12 @@
 #include <QTextStream>
 #include <cstdio>
 
+#include "BenchMemory.h"
 #include "app/ListViewControl.h"
 #include "app/ListViewModel.h"
 #include "extract/ResultsGrid.h"
 
 namespace {
-
-long PeakMemoryKb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) {
-        return -1;
-    }
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:")) {
-            return line.mid(6).trimmed().split(' ').first().toLong();
-        }
-    }
-    return -1;
-}
 
 // Texts of the kinds a run writes: formats, durations, sizes, dates, paths.
 QStringList RealisticCells(int row) {
@@ -111,7 +99,7 @@ int main(int argc, char** argv) {
     quorvid::ResultsGrid(model).CreateResultColumns();
     const double headless = Fill(model, kRows);
     std::printf("results grid, model only: %d rows x 53 cells in %.3f s, peak memory %.1f MB\n",
-                kRows, headless, PeakMemoryKb() / 1024.0);
+                kRows, headless, bench::PeakMemoryKb() / 1024.0);
 
     quorvid::ListViewModel shown(true);
     quorvid::ResultsGrid(shown).CreateResultColumns();
@@ -122,7 +110,7 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     std::printf("results grid, shown in the list control: %d rows x 53 cells in %.3f s\n", kRows,
                 withView);
-    std::printf("peak memory (both grids held): %.1f MB\n", PeakMemoryKb() / 1024.0);
+    std::printf("peak memory (both grids held): %.1f MB\n", bench::PeakMemoryKb() / 1024.0);
     std::printf("target: under 2 s and under 600 MB for one grid\n");
     return 0;
 }

@@ -1,6 +1,8 @@
 // Adds a generated tree of 100,000 files in 1,000 folders with the folder-add
 // command and prints the time taken, the peak memory and the longest pause
 // between two yields to the event loop (the window cannot repaint in a pause).
+#include "BenchMemory.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -77,17 +79,6 @@ class TimingEventPump : public EventPump {
     qint64 longest_ = 0;
     long yields_ = 0;
 };
-
-long PeakKilobytes() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::stol(line.substr(6));
-        }
-    }
-    return -1;
-}
 
 int MakeTree(const QString& root) {
     int folders = 0;
@@ -171,6 +162,6 @@ int main(int argc, char** argv) {
             run.added, run.seconds, run.added / run.seconds, events.Yields(),
             events.LongestMilliseconds());
     }
-    std::printf("peak memory:  %.1f MB\n", PeakKilobytes() / 1024.0);
+    std::printf("peak memory:  %.1f MB\n", bench::PeakMemoryKb() / 1024.0);
     return 0;
 }
