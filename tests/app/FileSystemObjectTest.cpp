@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include "app/FileSystemObject.h"
+#include "support/Unprivileged.h"
 
 namespace quorvid {
 namespace {
@@ -69,18 +70,25 @@ TEST(FileSystemObject, AttributesOfFilesFoldersAndLinks) {
 }
 
 TEST(FileSystemObject, AFolderWithoutPermissionIsError70) {
-    if (geteuid() == 0) {
-        GTEST_SKIP() << "root reads every folder, so permission cannot be denied here";
-    }
     QTemporaryDir root;
+    QFile::setPermissions(root.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                           QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                           QFileDevice::ExeOther);
     const QString locked = root.filePath(QStringLiteral("locked"));
     ASSERT_TRUE(QDir().mkdir(locked));
     QFile::setPermissions(locked, QFileDevice::Permissions());
-    try {
-        FileSystemObject().ReadFolder(locked);
-        FAIL() << "a locked folder was listed";
-    } catch (const FileSystemError& error) {
-        EXPECT_EQ(error.code(), FileSystemError::kPermissionDenied);
+    {
+        // Root reads every folder; as another user the permission applies.
+        test::Unprivileged unprivileged;
+        if (!unprivileged.effective()) {
+            GTEST_SKIP() << "cannot give up root here, so permission cannot be denied";
+        }
+        try {
+            FileSystemObject().ReadFolder(locked);
+            ADD_FAILURE() << "a locked folder was listed";
+        } catch (const FileSystemError& error) {
+            EXPECT_EQ(error.code(), FileSystemError::kPermissionDenied);
+        }
     }
     QFile::setPermissions(locked,
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <filesystem>
 
+#include "support/Unprivileged.h"
+
 namespace quorvid::test {
 
 // A folder tree in a temporary folder, addressed by paths relative to its root.
@@ -58,28 +60,5 @@ inline QStringList Relative(const QStringList& paths, const QString& root) {
     }
     return result;
 }
-
-// Runs as an unprivileged user while it lives, so that permissions bite also
-// when the tests run as root.
-class Unprivileged {
-  public:
-    Unprivileged() : wasRoot_(geteuid() == 0) {
-        if (wasRoot_) {
-            active_ = seteuid(kNobody) == 0;
-        }
-    }
-    ~Unprivileged() {
-        if (active_) {
-            [[maybe_unused]] const int rc = seteuid(0);
-        }
-    }
-    // False when permissions cannot be made to apply.
-    bool effective() const { return !wasRoot_ || active_; }
-
-  private:
-    static constexpr uid_t kNobody = 65534;
-    bool wasRoot_;
-    bool active_ = false;
-};
 
 }  // namespace quorvid::test

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <sys/types.h>
+#include <unistd.h>
+
+namespace quorvid::test {
+
+// Runs as an unprivileged user while it lives, so that permissions bite also
+// when the tests run as root.
+class Unprivileged {
+  public:
+    Unprivileged() : wasRoot_(geteuid() == 0) {
+        if (wasRoot_) {
+            active_ = seteuid(kNobody) == 0;
+        }
+    }
+    ~Unprivileged() {
+        if (active_) {
+            [[maybe_unused]] const int rc = seteuid(0);
+        }
+    }
+    // False when permissions cannot be made to apply.
+    bool effective() const { return !wasRoot_ || active_; }
+
+  private:
+    static constexpr uid_t kNobody = 65534;
+    bool wasRoot_;
+    bool active_ = false;
+};
+
+}  // namespace quorvid::test
