@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes the README's picture of the main window: builds Quorvid, starts it on a
-# private X server (Xvfb) with a fresh settings folder and captures its window.
+# private X server (Xvfb) with a fresh settings folder, extracts the sample
+# files and captures the window.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
@@ -32,6 +33,16 @@ if [ -z "$window" ]; then
     echo "The main window did not appear." >&2
     exit 1
 fi
+sleep 0.5
+# Load the samples (No to the folder question), extract them, close "Done.".
+click() { DISPLAY="$display" xdotool mousemove --window "$window" "$1" "$2" click 1; }
+click 400 263
+sleep 1
+DISPLAY="$display" xdotool key Escape
+sleep 0.5
+click 268 297
+sleep 3
+DISPLAY="$display" xdotool key Return
 sleep 0.5
 DISPLAY="$display" import -window "$window" "$output"
 echo "Saved $output"
