@@ -397,9 +397,7 @@ void Form1::ListView1_MouseDown(int /*button*/, int /*shift*/, int /*x*/, int /*
 }
 
 void Form1::ListView1_MouseMove(int /*button*/, int /*shift*/, int x, int y) {
-    if (!pointer_.busy()) {
-        pointer_.set(MousePointerState::kDefault);
-    }
+    Form_MouseMove();
     listView1Mouse_->MouseMove(x, y);
 }
 
@@ -418,9 +416,7 @@ void Form1::ListView1_OLEDragDrop(const QMimeData& data) {
 }
 
 void Form1::ListView2_MouseMove(int /*button*/, int /*shift*/, int /*x*/, int /*y*/) {
-    if (!pointer_.busy()) {
-        pointer_.set(MousePointerState::kDefault);
-    }
+    Form_MouseMove();
 }
 
 void Form1::Form_QueryUnload() {
