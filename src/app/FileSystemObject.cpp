@@ -203,7 +203,8 @@ bool FileSystemObject::IsRootFolder(const QString& folder) const {
     if (canonical.isEmpty()) {
         return false;
     }
-    return canonical == QStorageInfo(canonical).rootPath();
+    // "/" is a root also where it is no mount point of its own (a chroot).
+    return canonical == QDir::rootPath() || canonical == QStorageInfo(canonical).rootPath();
 }
 
 FileItem FileSystemObject::GetFile(const QString& path) const {
