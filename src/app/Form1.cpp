@@ -326,8 +326,7 @@ void Form1::PushButton4_Click() {
 }
 
 void Form1::PushButton5_Click() {
-    ReportingProcedure procedure(*platform_.dialogs, QString::fromLatin1(location::kPushButton5));
-    procedure.Step(100, [&] { platform_.dialogs->Message(HelpMessage()); });
+    ShowFixedMessage(location::kPushButton5, HelpMessage());
 }
 
 void Form1::PushButton6_Click() {
@@ -359,13 +358,16 @@ void Form1::PushButton10_Click() {
 }
 
 void Form1::PushButton11_Click() {
-    ReportingProcedure procedure(*platform_.dialogs, QString::fromLatin1(location::kPushButton11));
-    procedure.Step(100, [&] { platform_.dialogs->Message(ExcelHintMessage()); });
+    ShowFixedMessage(location::kPushButton11, ExcelHintMessage());
 }
 
 void Form1::PushButton12_Click() {
-    ReportingProcedure procedure(*platform_.dialogs, QString::fromLatin1(location::kPushButton12));
-    procedure.Step(100, [&] { platform_.dialogs->Message(AddFieldsMessage()); });
+    ShowFixedMessage(location::kPushButton12, AddFieldsMessage());
+}
+
+void Form1::ShowFixedMessage(const char* location, const QString& text) {
+    ReportingProcedure procedure(*platform_.dialogs, QString::fromLatin1(location));
+    procedure.Step(100, [&] { platform_.dialogs->Message(text); });
 }
 
 void Form1::RemoveSelectedInputItem() {

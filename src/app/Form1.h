@@ -105,6 +105,8 @@ class Form1 : public QWidget {
   private:
     void CreateControls();
     void RemoveSelectedInputItem();
+    // The help buttons: one message under the button's own error report.
+    void ShowFixedMessage(const char* location, const QString& text);
     // Load steps that other parts of the program provide.
     void ShowSplash();
     void RecordSampleSnapshot();
