@@ -20,7 +20,11 @@ void ShowApplicationError(Dialogs& dialogs, const QString& location, int step,
 
 void ReportingProcedure::Report(int number, const QString& description) {
     ++reportCount_;
-    ShowApplicationError(dialogs_, location_, number, description);
+    if (sink_) {
+        sink_(number, description);
+    } else {
+        ShowApplicationError(*dialogs_, location_, number, description);
+    }
 }
 
 }  // namespace quorvid

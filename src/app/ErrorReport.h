@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <exception>
+#include <functional>
 #include <utility>
 
 #include "app/StepFailure.h"
@@ -24,8 +25,12 @@ void ShowApplicationError(Dialogs& dialogs, const QString& location, int step,
 // a failing step is reported with its number and the procedure goes on.
 class ReportingProcedure {
   public:
+    // Where a failed step goes instead of a message box: its number and description.
+    using FailureSink = std::function<void(int step, const QString& description)>;
+
     ReportingProcedure(Dialogs& dialogs, QString location)
-        : dialogs_(dialogs), location_(std::move(location)) {}
+        : dialogs_(&dialogs), location_(std::move(location)) {}
+    explicit ReportingProcedure(FailureSink sink) : sink_(std::move(sink)) {}
 
     // Runs one step. Returns false when it failed (after the report was shown).
     template <typename Action>
@@ -52,7 +57,8 @@ class ReportingProcedure {
   private:
     void Report(int number, const QString& description);
 
-    Dialogs& dialogs_;
+    Dialogs* dialogs_ = nullptr;
+    FailureSink sink_;
     QString location_;
     int reportCount_ = 0;
 };

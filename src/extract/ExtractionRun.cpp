@@ -12,6 +12,7 @@
 #include "app/Platform.h"
 #include "app/ProcedureLocations.h"
 #include "app/ProgressState.h"
+#include "extract/ExtractionReplay.h"
 #include "extract/ExtractionSteps.h"
 #include "extract/MediaInfoDLL.h"
 
@@ -84,49 +85,7 @@ void ExtractionRun::ProcessFiles(ReportingProcedure& procedure) {
         procedure.Step(step::kYield, [&] { context_.platform.events->DoEvents(); });
         procedure.Step(step::kHourglass,
                        [&] { context_.pointer.set(MousePointerState::kHourglass); });
-        WriteRow(procedure, extractor_.Extract(path));
-    }
-}
-
-void ExtractionRun::WriteRow(ReportingProcedure& procedure, const FileExtraction& extraction) {
-    int row = 0;
-    bool rowAdded = false;
-    const auto addRow = [&] {
-        rowAdded = true;
-        procedure.Step(step::kAppendRow, [&] { row = grid_.AddRow(extraction.path()); });
-    };
-    for (const ExtractionEvent& event : extraction.events()) {
-        if (!rowAdded && event.step > step::kAppendRow) {
-            addRow();
-        }
-        switch (event.kind) {
-            case ExtractionEvent::Kind::Failure:
-                procedure.Step(event.step, [&] { throw StepFailure(event.text); });
-                break;
-            case ExtractionEvent::Kind::Cell:
-                procedure.Step(event.step, [&] { grid_.SetCell(row, event.cell, event.text); });
-                break;
-            case ExtractionEvent::Kind::Detail:
-                WriteDetail(procedure, row, event);
-                break;
-        }
-    }
-    if (!rowAdded) {
-        addRow();
-    }
-}
-
-void ExtractionRun::WriteDetail(ReportingProcedure& procedure, int row,
-                                const ExtractionEvent& detail) {
-    int position = -1;
-    procedure.Step(step::kFindColumn, [&] { position = grid_.FindColumnByHeader(detail.header); });
-    if (procedure.Test(step::kFoundColumn, [&] { return position != -1; })) {
-        procedure.Step(step::kWriteFoundColumn,
-                       [&] { grid_.SetCell(row, position - 1, detail.text); });
-    } else {
-        procedure.Step(step::kAppendColumn, [&] { grid_.AppendColumn(detail.header); });
-        procedure.Step(step::kWriteNewColumn,
-                       [&] { grid_.SetCell(row, grid_.model().ColumnCount() - 1, detail.text); });
+        WriteExtractionRow(procedure, grid_, extractor_.Extract(path));
     }
 }
 

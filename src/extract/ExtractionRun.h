@@ -28,8 +28,6 @@ class ExtractionRun {
 
   private:
     void ProcessFiles(ReportingProcedure& procedure);
-    void WriteRow(ReportingProcedure& procedure, const FileExtraction& extraction);
-    void WriteDetail(ReportingProcedure& procedure, int row, const ExtractionEvent& detail);
 
     CommandContext& context_;
     bool& extractionRunning_;
