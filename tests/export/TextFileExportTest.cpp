@@ -46,15 +46,16 @@ TEST_F(TextFileExportTest, UncheckedRowsWidenColumnsButAreLeftOut) {
                                  "b             \t\tx           \t\r\n"));
 }
 
-TEST_F(TextFileExportTest, WritesTextsAsTheyStandInTheSystemEncoding) {
-    const QString tabbed = QStringLiteral("a\tb\r\nc");  // six code units, written unchanged
+TEST_F(TextFileExportTest, WritesTextsInTheSystemEncodingWithTabsAndLineBreaksAsBlanks) {
+    // Each TAB, CR or LF becomes one blank, so the row stays one line under its headers.
+    const QString tabbed = QStringLiteral("a\tb\r\nc");
     const QString accented = QStringLiteral("Vidéo");
     const QString astral = QString::fromUtf8("\xF0\x9F\x8E\xAC");  // two UTF-16 code units
     QString lone;
     lone.append(QChar(0xD800));
-    FillGrid(grid, {"H1", "H2"}, {{tabbed, accented}, {astral, lone}});
-    EXPECT_EQ(Save(), QByteArray("H1    \tH2   \t\r\n"
-                                 "a\tb\r\nc\tVid\xC3\xA9o\t\r\n"
+    FillGrid(grid, {"H1", "H\n2"}, {{tabbed, accented}, {astral, lone}});
+    EXPECT_EQ(Save(), QByteArray("H1    \tH 2  \t\r\n"
+                                 "a b  c\tVid\xC3\xA9o\t\r\n"
                                  "\xF0\x9F\x8E\xAC    \t\xEF\xBF\xBD    \t\r\n"));
 }
 
