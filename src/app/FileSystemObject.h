@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QLocale>
 #include <QSaveFile>
 #include <QString>
 #include <QStringEncoder>
@@ -78,8 +79,8 @@ class TextStream {
     bool writeFailed_ = false;
 };
 
-// Dates as the user's locale writes them: short date, a blank, time with seconds.
-QString RegionalDateTimeText(const QDateTime& moment);
+// Dates as the locale writes them: short date, a blank, time with seconds.
+QString RegionalDateTimeText(const QDateTime& moment, const QLocale& locale = QLocale::system());
 
 // The file-system services the folder walk, the file facts and the text export use.
 class FileSystemObject {
