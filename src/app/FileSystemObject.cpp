@@ -172,7 +172,13 @@ QString FileSystemObject::DriveOf(const QString& folder) const {
     const std::lock_guard lock(drives_->mutex);
     auto found = drives_->rootOfFolder.constFind(folder);
     if (found == drives_->rootOfFolder.constEnd()) {
-        found = drives_->rootOfFolder.insert(folder, QStorageInfo(folder).rootPath());
+        QString root = QStorageInfo(folder).rootPath();
+        // Where "/" is no mount point of its own (a chroot, a container) no
+        // mount covers the folder: it lies on the root folder's file system.
+        if (root.isEmpty()) {
+            root = QDir::rootPath();
+        }
+        found = drives_->rootOfFolder.insert(folder, root);
     }
     return *found;
 }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -133,6 +134,50 @@ TEST(FileSystemObject, FileFacts) {
 
     EXPECT_THROW(fso.GetFile(root.filePath(QStringLiteral("gone.mp4"))), StepFailure);
     EXPECT_THROW(fso.GetFile(root.path()), StepFailure);
+}
+
+TEST(FileSystemObject, DriveIsTheRootFolderWhereTheRootIsNoMountPoint) {
+    // Inside a chroot "/" is a plain folder of the outer file system: the mount
+    // table shows only what was mounted within, here /proc. The child process
+    // looks from there, at a table made to match.
+    QTemporaryDir root;
+    WriteFile(root.filePath(QStringLiteral("clip.txt")), "x");
+    ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("proc/self")));
+    ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("etc")));
+    WriteFile(root.filePath(QStringLiteral("proc/self/mountinfo")),
+              "22 1 0:21 / /proc rw,relatime shared:12 - proc proc rw\n");
+    WriteFile(root.filePath(QStringLiteral("etc/mtab")), "proc /proc proc rw 0 0\n");
+    const QByteArray nativeRoot = QFile::encodeName(root.path());
+    int channel[2];
+    ASSERT_EQ(pipe(channel), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(channel[0]);
+        QByteArray answer = "(no chroot)";
+        if (chroot(nativeRoot.constData()) == 0 && chdir("/") == 0) {
+            try {
+                answer = FileSystemObject().GetFile(QStringLiteral("/clip.txt")).Drive.toUtf8();
+            } catch (const std::exception&) {
+                answer = "(no file item)";
+            }
+        }
+        const ssize_t written = write(channel[1], answer.constData(), answer.size());
+        _exit(written == answer.size() ? 0 : 1);
+    }
+    close(channel[1]);
+    QByteArray answer;
+    char buffer[256];
+    for (ssize_t got; (got = read(channel[0], buffer, sizeof buffer)) > 0;) {
+        answer.append(buffer, got);
+    }
+    close(channel[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (answer == "(no chroot)") {
+        GTEST_SKIP() << "cannot change the root folder here";
+    }
+    EXPECT_EQ(answer, QByteArray("/"));
 }
 
 TEST(FileSystemObject, DateCellsKeepNothingOfTheDroppedTimeZone) {
