@@ -121,13 +121,29 @@ QString RegionalDateTimeText(const QDateTime& moment, const QLocale& locale) {
            locale.toString(local.time(), TimeFormatWithSeconds(locale));
 }
 
-TextStream::TextStream(const QString& path) : file_(path) {
-    if (QFileInfo(path).isDir()) {
+TextStream::TextStream(const QString& path) : safeFile_(path), inPlaceFile_(path) {
+    struct stat status {};
+    const bool exists = stat(QFile::encodeName(path).constData(), &status) == 0;
+    if (exists && S_ISDIR(status.st_mode)) {
         throw StepFailure(QStringLiteral("Path is a folder: ") + path);
     }
-    if (!file_.open(QIODevice::WriteOnly)) {
-        throw StepFailure(file_.errorString() + QStringLiteral(": ") + path);
+    // Replacing a device, a pipe or a socket with a file would break what uses it.
+    if (exists && !S_ISREG(status.st_mode)) {
+        throw StepFailure(QStringLiteral("The path is not a regular file (a device, a pipe or a "
+                                         "socket), so it is left untouched: ") +
+                          path);
     }
+    if (safeFile_.open(QIODevice::WriteOnly)) {
+        file_ = &safeFile_;
+        return;
+    }
+    // A folder that admits no new file has no room for the temporary copy, yet
+    // the file there may be writable.
+    if (exists && inPlaceFile_.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        file_ = &inPlaceFile_;
+        return;
+    }
+    throw StepFailure(safeFile_.errorString() + QStringLiteral(": ") + path);
 }
 
 void TextStream::WriteLine(const QString& text) {
@@ -139,14 +155,17 @@ void TextStream::WriteLine(const QString& text) {
     }
     QByteArray bytes = encoder_.encode(text);
     bytes.append("\r\n", 2);
-    if (file_.write(bytes) != bytes.size()) {
+    if (file_->write(bytes) != bytes.size()) {
         writeFailed_ = true;
-        throw StepFailure(QStringLiteral("The file could not be written: ") + file_.errorString());
+        throw StepFailure(QStringLiteral("The file could not be written: ") + file_->errorString());
     }
 }
 
 void TextStream::Discard() {
-    file_.cancelWriting();
+    discarded_ = true;
+    if (file_ == &safeFile_) {
+        safeFile_.cancelWriting();
+    }
 }
 
 void TextStream::Close() {
@@ -154,10 +173,20 @@ void TextStream::Close() {
         throw StepFailure(QStringLiteral("The file is closed"));
     }
     closed_ = true;
-    if (!file_.commit()) {
-        throw StepFailure(QStringLiteral("The file was not saved (anything already at ") +
-                          QDir::toNativeSeparators(file_.fileName()) +
-                          QStringLiteral(" is left as it was): ") + file_.errorString());
+    if (file_ == &safeFile_) {
+        if (!safeFile_.commit()) {
+            throw StepFailure(QStringLiteral("The file was not saved (anything already at ") +
+                              QDir::toNativeSeparators(safeFile_.fileName()) +
+                              QStringLiteral(" is left as it was): ") + safeFile_.errorString());
+        }
+        return;
+    }
+    const bool flushed = inPlaceFile_.flush();
+    inPlaceFile_.close();
+    if (!flushed || writeFailed_ || discarded_) {
+        throw StepFailure(QStringLiteral("The file was not saved completely: ") +
+                          QDir::toNativeSeparators(safeFile_.fileName()) +
+                          QStringLiteral(" holds only part of the results"));
     }
 }
 
