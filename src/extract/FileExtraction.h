@@ -23,12 +23,22 @@ struct ExtractionEvent {
     QString text;
 };
 
+// Hears each step of an extraction as it starts and each event as it is made,
+// so that a helper process can pass them on before a step that may never end.
+class ExtractionSink {
+  public:
+    virtual ~ExtractionSink() = default;
+    virtual void StepStarted(int step) = 0;
+    virtual void Recorded(const ExtractionEvent& event) = 0;
+};
+
 // What the extraction of one file produced, in the order of its steps, so that
 // the run can write the row and show the reports as if it had done the work
 // itself. It holds no widget and may be filled on any thread.
 class FileExtraction {
   public:
-    explicit FileExtraction(QString path) : path_(std::move(path)) {}
+    explicit FileExtraction(QString path, ExtractionSink* sink = nullptr)
+        : path_(std::move(path)), sink_(sink) {}
 
     const QString& path() const { return path_; }
     const std::vector<ExtractionEvent>& events() const { return events_; }
@@ -36,6 +46,9 @@ class FileExtraction {
     // Runs one step; a failure is recorded with its number and false returned.
     template <typename Action>
     bool Step(int number, Action&& action) {
+        if (sink_ != nullptr) {
+            sink_->StepStarted(number);
+        }
         const std::optional<QString> failure = FailureOf(std::forward<Action>(action));
         if (failure) {
             Fail(number, *failure);
@@ -44,13 +57,19 @@ class FileExtraction {
     }
 
     void Fail(int step, const QString& description) {
-        events_.push_back({ExtractionEvent::Kind::Failure, step, 0, {}, description});
+        Record({ExtractionEvent::Kind::Failure, step, 0, {}, description});
     }
     void WriteCell(int step, int cell, const QString& text) {
-        events_.push_back({ExtractionEvent::Kind::Cell, step, cell, {}, text});
+        Record({ExtractionEvent::Kind::Cell, step, cell, {}, text});
     }
     void WriteDetail(int step, const QString& header, const QString& text) {
-        events_.push_back({ExtractionEvent::Kind::Detail, step, 0, header, text});
+        Record({ExtractionEvent::Kind::Detail, step, 0, header, text});
+    }
+    void Record(ExtractionEvent event) {
+        if (sink_ != nullptr) {
+            sink_->Recorded(event);
+        }
+        events_.push_back(std::move(event));
     }
 
     // The text last written into cell k; empty when none was.
@@ -60,6 +79,7 @@ class FileExtraction {
 
   private:
     QString path_;
+    ExtractionSink* sink_;
     std::vector<ExtractionEvent> events_;
 };
 
