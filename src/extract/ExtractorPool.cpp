@@ -118,7 +118,7 @@ ExtractorPool::Helper& ExtractorPool::StartHelper() {
 ExtractorPool::Ticket ExtractorPool::Submit(const QString& path, bool urgent) {
     ClearGraveyard();
     const Ticket ticket = nextTicket_++;
-    jobs_.emplace(ticket, Job{FileExtraction(path)});
+    jobs_.emplace(ticket, Job{FileExtraction(path), {}});
     if (urgent) {
         queue_.push_front(ticket);
     } else {
@@ -225,9 +225,10 @@ void ExtractorPool::ReadFrom(Helper& helper) {
                 job.lastStep = message->step;
                 break;
             case protocol::MessageType::Event:
-                job.record.Record(message->event);
+                job.attempt.push_back(message->event);
                 break;
             case protocol::MessageType::FileDone:
+                KeepAttempt(job);
                 helper.sent.pop_front();
                 if (job.cancelled) {
                     jobs_.erase(message->id);
@@ -285,6 +286,10 @@ void ExtractorPool::GiveUp(Helper& helper, Breakdown breakdown, const QString& d
     if (!sent.empty()) {
         const Ticket current = sent.front();
         Job& job = jobs_.at(current);
+        if (breakdown == Breakdown::Flood || breakdown == Breakdown::Garbled) {
+            job.attempt.clear();
+        }
+        KeepAttempt(job);
         if (job.lastStep == 0 && ++job.lostStarts < kLostStartsToGiveUp) {
             queue_.push_front(current);
         } else {
@@ -349,6 +354,13 @@ void ExtractorPool::FailJob(Ticket ticket, int step, const QString& description)
     } else {
         job.done = true;
     }
+}
+
+void ExtractorPool::KeepAttempt(Job& job) {
+    for (ExtractionEvent& event : job.attempt) {
+        job.record.Record(std::move(event));
+    }
+    job.attempt.clear();
 }
 
 void ExtractorPool::Bury(Helper& helper) {

@@ -67,6 +67,9 @@ class ExtractorPool : public QObject {
   private:
     struct Job {
         FileExtraction record;
+        // What the current attempt sent so far; kept only when it ends or stops,
+        // not when its helper turned out to be broken.
+        std::vector<ExtractionEvent> attempt;
         bool skipLibrary = false;  // the second attempt, after the library failed
         bool cancelled = false;
         bool done = false;
@@ -90,6 +93,7 @@ class ExtractorPool : public QObject {
     void HelperFinished(Helper& helper);
     void GiveUp(Helper& helper, Breakdown breakdown, const QString& detail);
     void FailJob(Ticket ticket, int step, const QString& description);
+    static void KeepAttempt(Job& job);
     void Bury(Helper& helper);
     void ClearGraveyard();
 

@@ -140,14 +140,6 @@ std::optional<Message> FrameReader::Next() {
     }
     FieldReader fields(buffer_.constData() + position_ + 4, length);
     position_ += 4 + length;
-    if (position_ == buffer_.size()) {
-        buffer_.clear();
-        position_ = 0;
-    } else if (position_ > 64 * 1024) {
-        buffer_.remove(0, position_);
-        position_ = 0;
-    }
-
     Message message;
     const std::uint8_t type = fields.Byte();
     message.type = static_cast<MessageType>(type);
@@ -183,6 +175,14 @@ std::optional<Message> FrameReader::Next() {
     if (!fields.good()) {
         broken_ = true;
         return std::nullopt;
+    }
+    // Read frames are dropped once they are many or all.
+    if (position_ == buffer_.size()) {
+        buffer_.clear();
+        position_ = 0;
+    } else if (position_ > 64 * 1024) {
+        buffer_.remove(0, position_);
+        position_ = 0;
     }
     return message;
 }
