@@ -3,8 +3,8 @@
 // give the same 41 library values for every file, and the companion's peak
 // memory for JSON Lines on a quarter and on all of the files (it must stay flat).
 //
-// bench_batch [MEDIA_FOLDER]: without a folder the media are made in a
-// temporary one by make-bench-media.sh.
+// bench_batch [MEDIA_FOLDER]: without a folder, 1,000 copies of the clips that
+// make-media.sh --bench makes are put in a temporary one.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -31,6 +31,7 @@ extern char** environ;
 namespace {
 
 constexpr int kRounds = 3;
+constexpr int kFileCount = 1000;
 
 struct Measured {
     double seconds = 0;
@@ -161,14 +162,24 @@ int main(int argc, char** argv) {
     QTemporaryDir work;
     QString mediaFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     if (mediaFolder.isEmpty()) {
+        const QString clips = work.filePath(QStringLiteral("clips"));
         mediaFolder = work.filePath(QStringLiteral("media"));
         std::printf("making the media in %s ...\n", qPrintable(mediaFolder));
         std::fflush(stdout);
-        if (QProcess::execute(
-                QStringLiteral("sh"),
-                {QStringLiteral(QUORVID_BENCH_DIR "/make-bench-media.sh"), mediaFolder}) != 0) {
+        if (QProcess::execute(QStringLiteral("sh"),
+                              {QStringLiteral(QUORVID_SOURCE_DIR "/tests/media/make-media.sh"),
+                               QStringLiteral("--bench"), clips}) != 0) {
             std::fprintf(stderr, "making the media failed\n");
             return 1;
+        }
+        const QStringList names = QDir(clips).entryList(QDir::Files, QDir::Name);
+        QDir().mkpath(mediaFolder);
+        for (int i = 0; i < kFileCount; ++i) {
+            const QString& name = names[i % names.size()];
+            QFile::copy(
+                QDir(clips).filePath(name),
+                QDir(mediaFolder)
+                    .filePath(QStringLiteral("%1-%2").arg(i, 4, 10, QLatin1Char('0')).arg(name)));
         }
     }
     QStringList files;

@@ -10,9 +10,9 @@ if(NOT result EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${result}")
 endif()
 set(root "${stage}/opt/quorvid")
-foreach(expected lib/quorvid/quorvid lib/quorvid/quorvid-batch lib/quorvid/x/o.cjs
-                 share/applications/quorvid.desktop share/icons/hicolor/256x256/apps/quorvid.png
-                 share/man/man1/quorvid-batch.1)
+foreach(expected lib/quorvid/quorvid lib/quorvid/quorvid-extractor lib/quorvid/quorvid-batch
+                 lib/quorvid/x/o.cjs share/applications/quorvid.desktop
+                 share/icons/hicolor/256x256/apps/quorvid.png share/man/man1/quorvid-batch.1)
   if(NOT EXISTS "${root}/${expected}")
     message(FATAL_ERROR "missing after install: ${expected}")
   endif()

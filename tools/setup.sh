@@ -29,7 +29,7 @@ quorvid_install_missing() {
 quorvid_build_packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-image-formats-plugins libgl-dev
-    libmediainfo0v5 libglib2.0-dev libxlsxwriter-dev fonts-liberation
+    libmediainfo0v5 libglib2.0-dev libxlsxwriter-dev libseccomp-dev fonts-liberation
 )
 
 quorvid_build() {

@@ -3,10 +3,15 @@
 #include <QThread>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 
 #include "batch/BatchOptions.h"
 #include "batch/BatchRun.h"
+#include "extract/ExtractorPool.h"
+#include "extract/FileExtractor.h"
+#include "extract/GioShell.h"
 #include "extract/MediaInfoDLL.h"
+#include "extract/PoolExtractionFeed.h"
 #include "extract/ThreadedExtractionFeed.h"
 
 namespace {
@@ -60,13 +65,25 @@ int main(int argc, char* argv[]) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 
-    ThreadedExtractionFeed feed(ProgramMediaInfoLibrary(QCoreApplication::applicationDirPath()),
-                                QThread::idealThreadCount());
+    // The files are read in the sandboxed helpers beside the program; without
+    // them, on worker threads of this process.
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    MediaInfoLibrary& library = ProgramMediaInfoLibrary(programFolder);
+    GioShell shell;
+    const FileExtractor inProcess(library, shell);
+    auto pool = std::make_unique<ExtractorPool>(ProgramExtractorOptions(programFolder));
+    std::unique_ptr<ExtractionFeed> feed;
+    if (pool->Start()) {
+        feed = std::make_unique<PoolExtractionFeed>(*pool, inProcess);
+    } else {
+        feed = std::make_unique<ThreadedExtractionFeed>(library, QThread::idealThreadCount());
+    }
     try {
-        return BatchRun(*options, feed, stopSignal).Run();
+        return BatchRun(*options, *feed, stopSignal).Run();
     } catch (const RunInterrupted&) {
-        // The output file is gone by now; end the way the signal asks, without
-        // waiting for files still being read.
+        // The output file is gone by now. The helpers are stopped; files still
+        // being read on threads are not waited for: the signal ends the program.
+        pool.reset();
         const int signal = stopSignal;
         std::signal(signal, SIG_DFL);
         std::raise(signal);

@@ -19,8 +19,14 @@
 namespace quorvid {
 
 ExtractionRun::ExtractionRun(CommandContext& context, bool& extractionRunning)
+    : ExtractionRun(context, extractionRunning,
+                    ProgramExtractorOptions(context.platform.programFolder)) {}
+
+ExtractionRun::ExtractionRun(CommandContext& context, bool& extractionRunning,
+                             ExtractorPoolOptions helpers)
     : context_(context),
       extractionRunning_(extractionRunning),
+      helpers_(std::move(helpers)),
       extractor_(ProgramMediaInfoLibrary(context.platform.programFolder), desktopShell_),
       grid_(context.resultsGrid) {}
 
@@ -71,6 +77,24 @@ void ExtractionRun::ProcessFiles(ReportingProcedure& procedure) {
     });
     int count = 0;
     procedure.Step(step::kCountFiles, [&] { count = input.ItemCount(); });
+    // Helpers read the files ahead of the loop, so the library never meets a
+    // hostile file in the window's process.
+    std::unique_ptr<ExtractorPool> pool;
+    std::optional<ExtractionLookahead> lookahead;
+    if (helpers_) {
+        pool = std::make_unique<ExtractorPool>(*helpers_);
+        if (pool->Start()) {
+            lookahead.emplace(
+                *pool,
+                [&input](int position) -> std::optional<QString> {
+                    if (position > input.ItemCount()) {
+                        return std::nullopt;
+                    }
+                    return input.ItemText(position);
+                },
+                count);
+        }
+    }
     for (int j = 1; j <= count; ++j) {
         QString path;
         // An entry that left the list while events ran has no row to fill.
@@ -84,10 +108,17 @@ void ExtractionRun::ProcessFiles(ReportingProcedure& procedure) {
             context_.progress.setText(QString::fromLatin1(kProcessingPrefix) +
                                       FileNameFromPath(path));
         });
-        procedure.Step(step::kYield, [&] { context_.platform.events->DoEvents(); });
+        // Waiting for the helper's record keeps the window's events running.
+        std::optional<FileExtraction> record;
+        procedure.Step(step::kYield, [&] {
+            context_.platform.events->DoEvents();
+            if (lookahead) {
+                record = lookahead->Take(j, path);
+            }
+        });
         procedure.Step(step::kHourglass,
                        [&] { context_.pointer.set(MousePointerState::kHourglass); });
-        WriteExtractionRow(procedure, grid_, extractor_.Extract(path));
+        WriteExtractionRow(procedure, grid_, record ? *record : extractor_.Extract(path));
     }
 }
 

@@ -7,7 +7,7 @@ void FileExtraction::Fail(ExtractionSource source, int step, const QString& desc
         return;
     }
     failedSources_ |= SourceBit(source);
-    events_.push_back({ExtractionEvent::Kind::Failure, step, 0, {}, description});
+    Fail(step, description);
 }
 
 QString FileExtraction::Cell(int cell) const {
