@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <QDateTime>
 #include <QDir>
@@ -123,6 +124,15 @@ TEST(BatchProgramTest, ExitStatusesAndOneLinePerFailure) {
     EXPECT_EQ(RunBatch({good, QStringLiteral("-o"), folder.dir.filePath(QStringLiteral("no/x"))})
                   .exitCode,
               2);
+
+    // An output that is no regular file would be replaced by one: it is refused.
+    const QString fifo = folder.dir.filePath(QStringLiteral("rows.fifo"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_EQ(RunBatch({good, QStringLiteral("-o"), fifo}).exitCode, 2);
+    struct stat status {};
+    EXPECT_TRUE(stat(QFile::encodeName(fifo).constData(), &status) == 0 &&
+                S_ISFIFO(status.st_mode));
+    QFile::remove(fifo);
 
     const Finished missing = RunBatch({good, folder.dir.filePath(QStringLiteral("gone.mp4"))});
     EXPECT_EQ(missing.exitCode, 1);
