@@ -226,6 +226,9 @@ void BatchRun::Extract(OutputSink& output) {
             progress_.Show(taken, total, FileNameFromPath(path));
             extraction = feed_.TakeNext(kProgressTick);
         }
+        // Ctrl+C at a terminal reaches the helpers too: a file whose helper it
+        // stopped is no failure to report.
+        ThrowWhenInterrupted();
         ReportingProcedure procedure(
             [&](int step, const QString& description) { ReportFailure(path, description, step); });
         WriteExtractionRow(procedure, store, *extraction);
