@@ -288,7 +288,7 @@ int main(int argc, char** argv) {
             mediainfo = std::min(mediainfo, c);
         }
     }
-    const QString looping = kSourceDir + QStringLiteral("/../tests/media/damaged/looping-1.mp4");
+    const QString looping = kSourceDir + QStringLiteral("/../tests/media/damaged/looping-1.webm");
     const long peakWithout = PeakOfRunInOwnProcess(paths, folder.path());
     const long peakWith = PeakOfRunInOwnProcess(QStringList(paths) << looping, folder.path());
 
@@ -296,9 +296,10 @@ int main(int argc, char** argv) {
                 QFileInfo(paths.front()).size() / 1024, kRounds,
                 std::max(1, QThread::idealThreadCount()));
     std::printf("(a) one-thread run:      %7.1f files/s (%.2f s)\n", count / oneThread, oneThread);
-    std::printf("(b) run with helpers:    %7.1f files/s (%.2f s; the window's own processor "
-                "time %.2f s)\n",
-                count / pool, pool, poolProcessor);
+    std::printf(
+        "(b) run with helpers:    %7.1f files/s (%.2f s; the window's own processor "
+        "time %.2f s)\n",
+        count / pool, pool, poolProcessor);
     if (mediainfo < 1e9) {
         std::printf("(c) mediainfo template:  %7.1f files/s (%.2f s)\n", count / mediainfo,
                     mediainfo);
