@@ -343,7 +343,7 @@ void ExtractorPool::FailJob(Ticket ticket, int step, const QString& description)
         jobs_.erase(ticket);
         return;
     }
-    job.record.Fail(step, description);
+    job.record.Fail(SourceOfStep(step), step, description);
     if (!job.skipLibrary && IsLibraryStep(step)) {
         // The row still gets the file facts and details, read without the library.
         job.skipLibrary = true;

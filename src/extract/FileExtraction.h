@@ -23,10 +23,6 @@ struct ExtractionEvent {
     QString text;
 };
 
-// Where a step's data comes from. Once a source has failed for a file, the
-// failures of its later steps follow from the first one and are not recorded.
-enum class ExtractionSource { Library, FileItem, ShellDetails };
-
 // Hears each step of an extraction as it starts and each event as it is made,
 // so that a helper process can pass them on before a step that may never end.
 class ExtractionSink {
@@ -35,6 +31,11 @@ class ExtractionSink {
     virtual void StepStarted(int step) = 0;
     virtual void Recorded(const ExtractionEvent& event) = 0;
 };
+
+// Where a step's data comes from. Once a source has failed for a file, the
+// failures of its later steps follow from the first one and are not recorded.
+enum class ExtractionSource { Library, FileItem, ShellDetails };
+ExtractionSource SourceOfStep(int step);
 
 // What the extraction of one file produced, in the order of its steps, so that
 // the run can write the row and show the reports as if it had done the work
@@ -63,22 +64,14 @@ class FileExtraction {
 
     // Records a failure of source at step, unless the source failed before.
     void Fail(ExtractionSource source, int step, const QString& description);
-    // Records a failure at step whatever failed before.
-    void Fail(int step, const QString& description) {
-        Record({ExtractionEvent::Kind::Failure, step, 0, {}, description});
-    }
     void WriteCell(int step, int cell, const QString& text) {
         Record({ExtractionEvent::Kind::Cell, step, cell, {}, text});
     }
     void WriteDetail(int step, const QString& header, const QString& text) {
         Record({ExtractionEvent::Kind::Detail, step, 0, header, text});
     }
-    void Record(ExtractionEvent event) {
-        if (sink_ != nullptr) {
-            sink_->Recorded(event);
-        }
-        events_.push_back(std::move(event));
-    }
+    // Adds an event as it is, as made here or passed on from elsewhere.
+    void Record(ExtractionEvent event);
 
     bool HasFailed(ExtractionSource source) const {
         return (failedSources_ & SourceBit(source)) != 0;
