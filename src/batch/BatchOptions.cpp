@@ -1,5 +1,7 @@
 #include "batch/BatchOptions.h"
 
+#include <cmath>
+
 namespace quorvid {
 
 namespace {
@@ -81,6 +83,19 @@ std::optional<BatchOptions> ParseBatchOptions(const QStringList& arguments, QStr
                 return std::nullopt;
             }
             options.extension = *extension;
+        } else if (name == QLatin1String("--file-timeout")) {
+            const auto seconds = takeValue();
+            if (!seconds) {
+                return std::nullopt;
+            }
+            bool number = false;
+            const double value = seconds->toDouble(&number);
+            if (!number || !(value > 0) || value > 86400) {
+                error =
+                    QStringLiteral("the file timeout '%1' is no number of seconds").arg(*seconds);
+                return std::nullopt;
+            }
+            options.fileTimeout = std::chrono::milliseconds(std::llround(value * 1000));
         } else if (value) {
             error = QStringLiteral("option %1 takes no value").arg(name);
             return std::nullopt;
@@ -121,6 +136,9 @@ QString BatchHelpText() {
         "                       json: JSON Lines, one object per file, as files finish\n"
         "  -o, --output FILE    write to FILE, replaced only when the run succeeds\n"
         "                       (default: standard output)\n"
+        "      --file-timeout SECONDS\n"
+        "                       give up a file whose reading makes no progress for this\n"
+        "                       long (default 60); its library cells stay empty\n"
         "  -q, --quiet          no progress line on standard error\n"
         "  -h, --help           show this help and end\n"
         "  -V, --version        show the version and end\n"

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <optional>
 
 namespace quorvid {
@@ -16,6 +17,8 @@ struct BatchOptions {
     OutputFormat format = OutputFormat::Text;
     // Empty for standard output.
     QString outputFile;
+    // A file whose reading makes no progress for this long is given up.
+    std::chrono::milliseconds fileTimeout = std::chrono::seconds(60);
     bool quiet = false;
     bool help = false;
     bool version = false;

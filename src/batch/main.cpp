@@ -71,7 +71,9 @@ int main(int argc, char* argv[]) {
     MediaInfoLibrary& library = ProgramMediaInfoLibrary(programFolder);
     GioShell shell;
     const FileExtractor inProcess(library, shell);
-    auto pool = std::make_unique<ExtractorPool>(ProgramExtractorOptions(programFolder));
+    ExtractorPoolOptions helpers = ProgramExtractorOptions(programFolder);
+    helpers.watchdog = options->fileTimeout;
+    auto pool = std::make_unique<ExtractorPool>(helpers);
     std::unique_ptr<ExtractionFeed> feed;
     if (pool->Start()) {
         feed = std::make_unique<PoolExtractionFeed>(*pool, inProcess);

@@ -184,6 +184,26 @@ TEST(BatchProgramTest, StandardInputTakesPathsEndedByNulBytes) {
     EXPECT_TRUE(rows[1].contains("/sub/inner.mp4\""));
 }
 
+TEST(BatchProgramTest, AFileOnWhichTheLibraryLoopsCostsItsLibraryCellsAndOneLine) {
+    const QString looping = QStringLiteral(QUORVID_TEST_MEDIA_DIR "/damaged/looping-1.webm");
+    const QString good = QStringLiteral(QUORVID_TEST_MEDIA_DIR "/h264-aac.mp4");
+    const Finished run = RunBatch({QStringLiteral("--file-timeout=1.5"), QStringLiteral("--format"),
+                                   QStringLiteral("csv"), looping, good});
+    EXPECT_EQ(run.exitCode, 1);
+    const QList<QByteArray> lines = run.err.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 1) << run.err.constData();
+    EXPECT_TRUE(lines[0].startsWith("quorvid-batch: " + QFile::encodeName(looping) +
+                                    ": The metadata library did not finish reading this file "
+                                    "within 1.5 seconds."))
+        << lines[0].constData();
+    const QList<QByteArray> rows = run.out.split('\n');
+    ASSERT_EQ(rows.size(), 4);  // header, two rows, the empty text after the last line end
+    EXPECT_TRUE(
+        rows[1].startsWith(QFile::encodeName(looping) + QByteArray(42, ',') + "looping-1.webm,"))
+        << rows[1].constData();
+    EXPECT_TRUE(rows[2].startsWith(QFile::encodeName(good) + ",MPEG-4,"));
+}
+
 // The pids of the processes whose parent is pid.
 std::vector<qint64> ChildrenOf(qint64 pid) {
     std::vector<qint64> children;
