@@ -5,8 +5,8 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
-quorvid_install_missing "${quorvid_build_packages[@]}" xvfb xdotool imagemagick
-quorvid_build
+quorvid_install_missing "${quorvid_build_packages[@]}" "${quorvid_runtime_packages[@]}" xvfb xdotool imagemagick
+quorvid_build_programs
 
 output="${1:-$QUORVID_ROOT/docs/screenshot.png}"
 display=":$((90 + RANDOM % 100))"
@@ -16,7 +16,7 @@ trap 'kill "${app_pid:-}" "${xvfb_pid:-}" 2>/dev/null || true; rm -rf "$scratch"
 Xvfb "$display" -screen 0 800x700x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 sleep 1
-DISPLAY="$display" XDG_CONFIG_HOME="$scratch" "$QUORVID_BUILD/quorvid" >/dev/null 2>&1 &
+DISPLAY="$display" XDG_CONFIG_HOME="$scratch" "$QUORVID_PROGRAM_BUILD/quorvid" >/dev/null 2>&1 &
 app_pid=$!
 
 # The splash may show first; wait for the main window.
