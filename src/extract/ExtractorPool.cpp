@@ -90,7 +90,6 @@ ExtractorPool::Helper& ExtractorPool::StartHelper() {
 
     QProcess& process = *h->process;
     process.setProgram(options_.program);
-    process.setArguments(options_.arguments);
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // The helper goes when this process goes, also when it is killed outright.
     const qint64 parent = parentPid_;
@@ -142,11 +141,6 @@ void ExtractorPool::Cancel(Ticket ticket) {
     } else {
         job->second.cancelled = true;  // a helper is on it; dropped when it ends
     }
-}
-
-bool ExtractorPool::IsDone(Ticket ticket) const {
-    const auto job = jobs_.find(ticket);
-    return job != jobs_.end() && job->second.done;
 }
 
 std::optional<FileExtraction> ExtractorPool::Take(Ticket ticket) {
