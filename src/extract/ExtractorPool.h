@@ -86,6 +86,7 @@ class ExtractorPool : public QObject {
     Helper& StartHelper();
     void Dispatch();
     void Send(Helper& helper, Ticket ticket);
+    void RestartWatchdog(Helper& helper);
     void ReadFrom(Helper& helper);
     void HelperFinished(Helper& helper);
     void GiveUp(Helper& helper, Breakdown breakdown, const QString& detail);
