@@ -112,6 +112,7 @@ struct Run {
     double seconds = 0;
     double processorSeconds = 0;  // of this process alone, not its helpers
     qint64 longestGapMs = 0;
+    int gapsOver100Ms = 0;
     QStringList warnings;
     int rows = 0;
 };
@@ -144,6 +145,7 @@ Run RunOnce(const QStringList& paths, const std::optional<ExtractorPoolOptions>&
     ticker.setTimerType(Qt::PreciseTimer);
     QObject::connect(&ticker, &QTimer::timeout, [&] {
         run.longestGapMs = std::max(run.longestGapMs, sinceTick.elapsed());
+        run.gapsOver100Ms += sinceTick.elapsed() >= 100 ? 1 : 0;
         sinceTick.restart();
     });
     QElapsedTimer clock;
@@ -268,6 +270,7 @@ int main(int argc, char** argv) {
     double poolProcessor = 1e9;
     double mediainfo = 1e9;
     qint64 longestGap = 0;
+    int gapsOver100Ms = 0;
     QString sample;
     for (int round = 0; round < kRounds; ++round) {
         const Run a = RunOnce(paths, std::nullopt);
@@ -284,12 +287,14 @@ int main(int argc, char** argv) {
         pool = std::min(pool, b.seconds);
         poolProcessor = std::min(poolProcessor, b.processorSeconds);
         longestGap = std::max(longestGap, b.longestGapMs);
+        gapsOver100Ms += b.gapsOver100Ms;
         const double c = MediainfoSeconds(templatePath, paths, &sample);
         if (c >= 0) {
             mediainfo = std::min(mediainfo, c);
         }
     }
-    const QString looping = kSourceDir + QStringLiteral("/../tests/media/damaged/eats-memory-1.mp4");
+    const QString looping =
+        kSourceDir + QStringLiteral("/../tests/media/damaged/eats-memory-1.mp4");
     const long peakWithout = PeakOfRunInOwnProcess(paths, folder.path());
     const long peakWith = PeakOfRunInOwnProcess(QStringList(paths) << looping, folder.path());
 
