@@ -117,7 +117,7 @@ void ExtractionRun::ProcessFiles(ReportingProcedure& procedure) {
         });
         procedure.Step(step::kHourglass,
                        [&] { context_.pointer.set(MousePointerState::kHourglass); });
-        WriteRow(procedure, record ? *record : extractor_.Extract(path));
+        WriteRow(procedure, record ? std::move(*record) : extractor_.Extract(path));
     }
 }
 
