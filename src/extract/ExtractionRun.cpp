@@ -118,7 +118,8 @@ void ExtractionRun::ProcessFiles(ReportingProcedure& procedure) {
         });
         procedure.Step(step::kHourglass,
                        [&] { context_.pointer.set(MousePointerState::kHourglass); });
-        WriteExtractionRow(procedure, grid_, record ? *record : extractor_.Extract(path));
+        WriteExtractionRow(procedure, grid_,
+                           record ? std::move(*record) : extractor_.Extract(path));
     }
 }
 

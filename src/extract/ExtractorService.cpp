@@ -34,6 +34,11 @@ class PipeSink : public ExtractionSink {
     PipeSink(int fd, std::uint32_t id) : fd_(fd), id_(id) {}
 
     void StepStarted(int step) override {
+        // A step run again (the header reads) is already known to the parent.
+        if (step == lastStep_) {
+            return;
+        }
+        lastStep_ = step;
         pending_ += protocol::EncodeStepStarted(id_, step);
         Flush();
     }
@@ -54,6 +59,7 @@ class PipeSink : public ExtractionSink {
     }
     int fd_;
     std::uint32_t id_;
+    int lastStep_ = 0;
     QByteArray pending_;
 };
 
