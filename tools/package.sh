@@ -9,21 +9,14 @@ source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
 output="$(realpath -m "${1:-$QUORVID_ROOT/build-deb}")"
 
-quorvid_install_missing dpkg-dev debhelper lintian
-# debian/control is the one list of what the build needs.
-unmet="$(cd "$QUORVID_ROOT" && dpkg-checkbuilddeps 2>&1 >/dev/null |
-    sed -n 's/.*Unmet build dependencies: //p' | sed 's/([^)]*)//g')" || true
-if [ -n "$unmet" ]; then
-    # shellcheck disable=SC2086 # one package name per word
-    quorvid_install_missing $unmet
-fi
+quorvid_install_packaging
 
 # The package's version, the program's and the one software centres show must
 # agree, or the package would be labelled with a version it does not carry.
 cmake_version="$(sed -n 's/^project(Quorvid VERSION \([^ )]*\).*/\1/p' "$QUORVID_ROOT/CMakeLists.txt")"
 package_version="$(dpkg-parsechangelog -l "$QUORVID_ROOT/debian/changelog" -S Version)"
-metainfo_version="$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' \
-    "$QUORVID_ROOT"/resources/*.metainfo.xml | head -n 1)"
+metainfo_version="$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p;T;q' \
+    "$QUORVID_ROOT"/resources/*.metainfo.xml)"
 if [ "$package_version" != "$cmake_version" ] || [ "$metainfo_version" != "$cmake_version" ]; then
     echo "Version mismatch: CMakeLists.txt $cmake_version, debian/changelog $package_version," \
         "metainfo $metainfo_version. Add a changelog entry (dch -v $cmake_version) and a" \
@@ -38,7 +31,7 @@ tar -C "$QUORVID_ROOT" --exclude=./.git --exclude='./build*' -cf - . | tar -C "$
 
 # No debug-symbol package: nobody installs it from a local build.
 (cd "$work/quorvid" &&
-    DEB_BUILD_OPTIONS="${DEB_BUILD_OPTIONS:-} noddebs" dpkg-buildpackage -b -us -uc -j"$(nproc)")
+    DEB_BUILD_OPTIONS="${DEB_BUILD_OPTIONS:+$DEB_BUILD_OPTIONS }noddebs" dpkg-buildpackage -b -us -uc -j"$(nproc)")
 
 stem="quorvid_${package_version}_$(dpkg-architecture -qDEB_HOST_ARCH)"
 mkdir -p "$output"
