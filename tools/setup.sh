@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Quorvid needs that are missing, then configures
-# and builds it in ./build. Sourced by run.sh and test.sh.
+# Installs the Debian packages Quorvid needs that are missing, and configures and
+# builds it. Sourced by run.sh, test.sh and screenshot.sh.
 set -euo pipefail
 
 QUORVID_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-QUORVID_BUILD="$QUORVID_ROOT/build"
+# Two build folders, so that starting the program never reconfigures the test
+# build and the other way round.
+QUORVID_PROGRAM_BUILD="$QUORVID_ROOT/build-run"
+QUORVID_TEST_BUILD="$QUORVID_ROOT/build"
 
 quorvid_install_missing() {
     local missing=()
@@ -26,15 +29,30 @@ quorvid_install_missing() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# Keep the README's "Building by hand" in step with these lists.
 quorvid_build_packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-image-formats-plugins libgl-dev
-    libmediainfo0v5 libglib2.0-dev libxlsxwriter-dev fonts-liberation
+    qt6-base-dev libgl-dev libglib2.0-dev libxlsxwriter-dev libseccomp-dev
+)
+quorvid_runtime_packages=(
+    libmediainfo0v5 qt6-image-formats-plugins fonts-liberation
+)
+quorvid_test_packages=(
+    googletest libgtest-dev libgmock-dev unzip xvfb xclip xdotool
 )
 
-quorvid_build() {
-    cmake -S "$QUORVID_ROOT" -B "$QUORVID_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build "$QUORVID_BUILD" -j "$(nproc)"
+# Every program target, without tests or benchmarks.
+quorvid_build_programs() {
+    cmake -S "$QUORVID_ROOT" -B "$QUORVID_PROGRAM_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DBUILD_TESTING=OFF -DQUORVID_BUILD_BENCHMARKS=OFF >/dev/null
+    cmake --build "$QUORVID_PROGRAM_BUILD" -j "$(nproc)"
+}
+
+# The programs, the tests and the benchmarks.
+quorvid_build_all() {
+    cmake -S "$QUORVID_ROOT" -B "$QUORVID_TEST_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DBUILD_TESTING=ON -DQUORVID_BUILD_BENCHMARKS=ON >/dev/null
+    cmake --build "$QUORVID_TEST_BUILD" -j "$(nproc)"
 }
 
 # What building the Debian package needs: the packaging tools and the build

@@ -2,7 +2,9 @@
 
 #include <QString>
 #include <exception>
+#include <optional>
 #include <utility>
+#include <vector>
 
 #include "app/StepFailure.h"
 
@@ -21,13 +23,23 @@ void ShowApplicationError(Dialogs& dialogs, const QString& location, int step,
                           const QString& description);
 
 // The armed error report of one reporting procedure. Each step runs through it:
-// a failing step is reported with its number and the procedure goes on.
+// a failing step is reported with its number and the procedure goes on. After
+// kShownReportLimit reports the further failures are only gathered, and one
+// more report sums them up when the procedure ends (or earlier, when asked), so
+// that a flood of failures cannot bury the user in boxes.
 class ReportingProcedure {
   public:
+    static constexpr int kShownReportLimit = 20;
+    static constexpr int kSummedUpLineCount = 5;
+
     ReportingProcedure(Dialogs& dialogs, QString location)
         : dialogs_(dialogs), location_(std::move(location)) {}
+    ~ReportingProcedure();
+    ReportingProcedure(const ReportingProcedure&) = delete;
+    ReportingProcedure& operator=(const ReportingProcedure&) = delete;
 
-    // Runs one step. Returns false when it failed (after the report was shown).
+    // Runs one step. Returns false when it failed (after the report was shown
+    // or gathered).
     template <typename Action>
     bool Step(int number, Action&& action) {
         const std::optional<QString> failure = FailureOf(std::forward<Action>(action));
@@ -46,15 +58,27 @@ class ReportingProcedure {
         return result;
     }
 
+    // Shows the one report on the failures gathered since the limit was
+    // reached; nothing when there are none.
+    void ReportUnshownFailures();
+
     const QString& location() const { return location_; }
+    // Every failure so far, shown or gathered.
     int reportCount() const { return reportCount_; }
 
   private:
+    struct UnshownFailure {
+        int step;
+        QString description;
+    };
+
     void Report(int number, const QString& description);
 
     Dialogs& dialogs_;
     QString location_;
     int reportCount_ = 0;
+    int unshownCount_ = 0;
+    std::vector<UnshownFailure> firstUnshown_;
 };
 
 }  // namespace quorvid

@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QLocale>
 #include <QMimeDatabase>
+#include <QRegularExpression>
 #include <QStorageInfo>
 #include <QStringConverter>
 #include <cerrno>
@@ -71,32 +72,78 @@ int AttributesOf(const QByteArray& nativeName, const struct stat& linkStat, int 
     return result;
 }
 
+// The end of a quoted literal that starts at from ('' inside stands for a quote).
+qsizetype QuotedLiteralEnd(const QString& format, qsizetype from) {
+    qsizetype quote = format.indexOf(QLatin1Char('\''), from + 1);
+    while (quote >= 0 && quote + 1 < format.size() && format[quote + 1] == QLatin1Char('\'')) {
+        quote = format.indexOf(QLatin1Char('\''), quote + 2);
+    }
+    return quote < 0 ? format.size() : quote + 1;
+}
+
+// The long time form with seconds, without its time zone ("t"): the cell wants
+// the clock time only. What merely framed the zone goes with it: blanks, a
+// comma, brackets left empty. Quoted literals stay as they are.
 QString TimeFormatWithSeconds(const QLocale& locale) {
-    QString format = locale.timeFormat(QLocale::LongFormat);
-    // The long form carries the time zone; the cell wants the clock time only.
-    format.remove(QLatin1Char('t'));
-    return format.trimmed();
+    static const QRegularExpression emptyBrackets(QStringLiteral("[(\\[（［]\\s*[)\\]）］]"));
+    static const QRegularExpression framing(QStringLiteral("^[\\s,]+|[\\s,]+$"));
+    const QString format = locale.timeFormat(QLocale::LongFormat);
+    QString result;
+    qsizetype from = 0;
+    while (from < format.size()) {
+        if (format[from] == QLatin1Char('\'')) {
+            const qsizetype end = QuotedLiteralEnd(format, from);
+            result += QStringView(format).sliced(from, end - from);
+            from = end;
+            continue;
+        }
+        qsizetype end = format.indexOf(QLatin1Char('\''), from);
+        end = end < 0 ? format.size() : end;
+        QString fields = format.sliced(from, end - from);
+        fields.remove(QLatin1Char('t'));
+        fields.remove(emptyBrackets);
+        // Qt has no flexible day period ("B", as in zh_TW); AM/PM stands in for it.
+        fields.replace(QLatin1Char('B'), QLatin1String("AP"));
+        result += fields;
+        from = end;
+    }
+    return result.remove(framing);
 }
 
 }  // namespace
 
-QString RegionalDateTimeText(const QDateTime& moment) {
+QString RegionalDateTimeText(const QDateTime& moment, const QLocale& locale) {
     if (!moment.isValid()) {
         return {};
     }
-    const QLocale locale = QLocale::system();
     const QDateTime local = moment.toLocalTime();
     return locale.toString(local.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
            locale.toString(local.time(), TimeFormatWithSeconds(locale));
 }
 
-TextStream::TextStream(const QString& path) : file_(path) {
-    if (QFileInfo(path).isDir()) {
+TextStream::TextStream(const QString& path) : safeFile_(path), inPlaceFile_(path) {
+    struct stat status {};
+    const bool exists = stat(QFile::encodeName(path).constData(), &status) == 0;
+    if (exists && S_ISDIR(status.st_mode)) {
         throw StepFailure(QStringLiteral("Path is a folder: ") + path);
     }
-    if (!file_.open(QIODevice::WriteOnly)) {
-        throw StepFailure(file_.errorString() + QStringLiteral(": ") + path);
+    // Replacing a device, a pipe or a socket with a file would break what uses it.
+    if (exists && !S_ISREG(status.st_mode)) {
+        throw StepFailure(QStringLiteral("The path is not a regular file (a device, a pipe or a "
+                                         "socket), so it is left untouched: ") +
+                          path);
     }
+    if (safeFile_.open(QIODevice::WriteOnly)) {
+        file_ = &safeFile_;
+        return;
+    }
+    // A folder that admits no new file has no room for the temporary copy, yet
+    // the file there may be writable.
+    if (exists && inPlaceFile_.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        file_ = &inPlaceFile_;
+        return;
+    }
+    throw StepFailure(safeFile_.errorString() + QStringLiteral(": ") + path);
 }
 
 void TextStream::WriteLine(const QString& text) {
@@ -108,14 +155,17 @@ void TextStream::WriteLine(const QString& text) {
     }
     QByteArray bytes = encoder_.encode(text);
     bytes.append("\r\n", 2);
-    if (file_.write(bytes) != bytes.size()) {
+    if (file_->write(bytes) != bytes.size()) {
         writeFailed_ = true;
-        throw StepFailure(QStringLiteral("The file could not be written: ") + file_.errorString());
+        throw StepFailure(QStringLiteral("The file could not be written: ") + file_->errorString());
     }
 }
 
 void TextStream::Discard() {
-    file_.cancelWriting();
+    discarded_ = true;
+    if (file_ == &safeFile_) {
+        safeFile_.cancelWriting();
+    }
 }
 
 void TextStream::Close() {
@@ -123,10 +173,20 @@ void TextStream::Close() {
         throw StepFailure(QStringLiteral("The file is closed"));
     }
     closed_ = true;
-    if (!file_.commit()) {
-        throw StepFailure(QStringLiteral("The file was not saved (anything already at ") +
-                          QDir::toNativeSeparators(file_.fileName()) +
-                          QStringLiteral(" is left as it was): ") + file_.errorString());
+    if (file_ == &safeFile_) {
+        if (!safeFile_.commit()) {
+            throw StepFailure(QStringLiteral("The file was not saved (anything already at ") +
+                              QDir::toNativeSeparators(safeFile_.fileName()) +
+                              QStringLiteral(" is left as it was): ") + safeFile_.errorString());
+        }
+        return;
+    }
+    const bool flushed = inPlaceFile_.flush();
+    inPlaceFile_.close();
+    if (!flushed || writeFailed_ || discarded_) {
+        throw StepFailure(QStringLiteral("The file was not saved completely: ") +
+                          QDir::toNativeSeparators(safeFile_.fileName()) +
+                          QStringLiteral(" holds only part of the results"));
     }
 }
 
@@ -141,7 +201,13 @@ QString FileSystemObject::DriveOf(const QString& folder) const {
     const std::lock_guard lock(drives_->mutex);
     auto found = drives_->rootOfFolder.constFind(folder);
     if (found == drives_->rootOfFolder.constEnd()) {
-        found = drives_->rootOfFolder.insert(folder, QStorageInfo(folder).rootPath());
+        QString root = QStorageInfo(folder).rootPath();
+        // Where "/" is no mount point of its own (a chroot, a container) no
+        // mount covers the folder: it lies on the root folder's file system.
+        if (root.isEmpty()) {
+            root = QDir::rootPath();
+        }
+        found = drives_->rootOfFolder.insert(folder, root);
     }
     return *found;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDateTime>
+#include <QFile>
+#include <QLocale>
 #include <QSaveFile>
 #include <QString>
 #include <QStringEncoder>
@@ -61,25 +63,34 @@ struct FileItem {
 
 // A text file being written: lines end in CR LF, text in the system encoding,
 // no byte-order mark. The file at the path is replaced only when Close succeeds,
-// so a failed write leaves what was there. After a failed write the later lines
-// are dropped without a word (the failure was reported once) and Close fails.
+// so a failed write leaves what was there, except where the path's folder admits
+// no new file: an existing file there is written in place. After a failed write
+// the later lines are dropped without a word (the failure was reported once) and
+// Close fails. Only a regular file (or nothing) at the path is ever written.
 class TextStream {
   public:
     explicit TextStream(const QString& path);
     void WriteLine(const QString& text);
-    // Drops what was written: Close then fails and leaves the path as it was.
+    // Drops what was written: Close then fails and leaves the path as it was
+    // (in place, it holds what was written so far).
     void Discard();
     void Close();
+    // False when the file is written in place, so that a failed save leaves
+    // only part of the new text instead of the old file.
+    bool keepsOldFileOnFailure() const { return file_ == &safeFile_; }
 
   private:
-    QSaveFile file_;
+    QSaveFile safeFile_;
+    QFile inPlaceFile_;
+    QFileDevice* file_ = nullptr;
     QStringEncoder encoder_{QStringConverter::System};
     bool closed_ = false;
     bool writeFailed_ = false;
+    bool discarded_ = false;
 };
 
-// Dates as the user's locale writes them: short date, a blank, time with seconds.
-QString RegionalDateTimeText(const QDateTime& moment);
+// Dates as the locale writes them: short date, a blank, time with seconds.
+QString RegionalDateTimeText(const QDateTime& moment, const QLocale& locale = QLocale::system());
 
 // The file-system services the folder walk, the file facts and the text export use.
 class FileSystemObject {

@@ -39,13 +39,15 @@ int ListViewControl::ShiftMask(Qt::KeyboardModifiers modifiers) {
 }
 
 int ListViewControl::KeyCode(int qtKey) {
+    // Qt's codes of printable keys are their characters, which overlap the
+    // program's codes ("." is 46, Delete's code), so no Qt code passes through.
     switch (qtKey) {
         case Qt::Key_Delete:
             return kKeyDelete;
         case Qt::Key_Backspace:
             return kKeyBackspace;
         default:
-            return qtKey;
+            return kKeyOther;
     }
 }
 

@@ -16,9 +16,10 @@ class ListViewModel;
 class ListViewControl : public QTreeView {
     Q_OBJECT
   public:
-    // Key codes as the key handlers test them.
+    // Key codes as the key handlers test them; every other key is kKeyOther.
     static constexpr int kKeyDelete = 46;
     static constexpr int kKeyBackspace = 8;
+    static constexpr int kKeyOther = 0;
     // Mouse buttons as a bit mask: 1 left, 2 right, 4 middle.
     static int ButtonMask(Qt::MouseButtons buttons);
     // Shift state as a bit mask: 1 Shift, 2 Ctrl, 4 Alt.

@@ -1,9 +1,13 @@
 #include "app/QtDialogs.h"
 
+#include <QCoreApplication>
+#include <QEvent>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <vector>
 
 namespace quorvid {
 
@@ -20,11 +24,76 @@ QString ShownText(QString text) {
     return text;
 }
 
-int ShowBox(QWidget* owner, QMessageBox::Icon icon, const QString& title, const QString& text,
-            QMessageBox::StandardButtons buttons) {
+bool IsUserInput(QEvent::Type type) {
+    switch (type) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Enter:
+        case QEvent::HoverEnter:
+        case QEvent::HoverMove:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::ContextMenu:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletMove:
+        case QEvent::TabletRelease:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Keeps the user's input from every window but the newest open box, as a modal
+// box would. Unlike a modal box it lets the main window's close through, and
+// closing the main window ends the program at once, even while a box is up.
+class BoxInputGuard : public QObject {
+  public:
+    explicit BoxInputGuard(QWidget* box) : box_(box) {
+        openBoxes().push_back(box);
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~BoxInputGuard() override { std::erase(openBoxes(), box_); }
+    BoxInputGuard(const BoxInputGuard&) = delete;
+    BoxInputGuard& operator=(const BoxInputGuard&) = delete;
+
+  protected:
+    bool eventFilter(QObject* receiver, QEvent* event) override {
+        auto* widget = qobject_cast<QWidget*>(receiver);
+        return widget != nullptr && IsUserInput(event->type()) &&
+               widget->window() != openBoxes().back();
+    }
+
+  private:
+    static std::vector<QWidget*>& openBoxes() {
+        static std::vector<QWidget*> boxes;
+        return boxes;
+    }
+    QWidget* box_;
+};
+
+QMessageBox::StandardButton ShowBox(QWidget* owner, QMessageBox::Icon icon, const QString& title,
+                                    const QString& text, QMessageBox::StandardButtons buttons) {
     QMessageBox box(icon, title, ShownText(text), buttons, owner);
-    box.setWindowModality(Qt::ApplicationModal);
-    return box.exec();
+    // Paths and failure texts are shown as they are, never read as markup.
+    box.setTextFormat(Qt::PlainText);
+    box.setWindowModality(Qt::NonModal);
+    const BoxInputGuard guard(&box);
+    QEventLoop loop;
+    QObject::connect(&box, &QMessageBox::finished, &loop, &QEventLoop::quit);
+    box.show();
+    loop.exec(QEventLoop::DialogExec);
+    return box.standardButton(box.clickedButton());
 }
 
 }  // namespace

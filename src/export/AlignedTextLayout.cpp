@@ -16,7 +16,15 @@ QString AlignedTextLayout::CellText(const ListViewModel& grid, int row, int colu
 }
 
 void AlignedTextLayout::AppendCell(QString& line, const QString& text, int width) {
+    const qsizetype start = line.size();
     line.append(text);
+    // A TAB or line break inside a cell would split the row or shift its
+    // columns; one blank each keeps the text's length, so the widths still hold.
+    for (auto character = line.begin() + start; character != line.end(); ++character) {
+        if (*character == u'\t' || *character == u'\r' || *character == u'\n') {
+            *character = u' ';
+        }
+    }
     if (width > text.size()) {
         line.resize(line.size() + (width - text.size()), u' ');
     }

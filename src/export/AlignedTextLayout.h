@@ -13,7 +13,8 @@ class ListViewModel;
 
 // The layout the text file and the clipboard share: each cell is padded with
 // spaces to its column's widest text and followed by a TAB. Texts go out as they
-// stand. Lines are returned without their line end, which the caller adds.
+// stand, but for a TAB, CR or LF, each written as one blank so that a row stays
+// one line. Lines are returned without their line end, which the caller adds.
 //
 // Reads of the grid throw StepFailure when the grid has changed underneath (the
 // yields let "Clear List" run in the middle).
@@ -28,7 +29,8 @@ class AlignedTextLayout {
 
     // The text of column k (1-based) of a row: the row text for column 1.
     static QString CellText(const ListViewModel& grid, int row, int column);
-    // Appends text, the spaces that pad it to width (none when it is longer) and a TAB.
+    // Appends text with its TABs and line breaks as blanks, the spaces that pad it
+    // to width (none when it is longer) and a TAB.
     static void AppendCell(QString& line, const QString& text, int width);
 
     // Widths over every row whatever its check state, yielding once per cell.

@@ -1,6 +1,8 @@
 #include "export/TextFileExport.h"
 
+#include <QDir>
 #include <memory>
+#include <optional>
 
 #include "app/CommandContext.h"
 #include "app/Dialogs.h"
@@ -16,15 +18,6 @@
 #include "export/AlignedTextLayout.h"
 
 namespace quorvid {
-
-namespace {
-
-// Shows a failure caught outside a step under that step's number.
-void ReportAt(ReportingProcedure& procedure, int step, const StepFailure& failure) {
-    procedure.Step(step, [&] { throw failure; });
-}
-
-}  // namespace
 
 void SaveListviewProperlySpaced(const Platform& platform, const ListViewModel& grid,
                                 const QString& path, ProgressState* progress) {
@@ -45,33 +38,57 @@ void SaveListviewProperlySpaced(const Platform& platform, const ListViewModel& g
 
     // A grid that changes under the save (the yields let "Clear List" run) would
     // leave a file that matches neither the old grid nor the new one: such a
-    // save is reported and the file at path is left as it was.
-    bool gridChanged = false;
+    // save is reported and the file at path is left as it was. A save fails
+    // with one report, which says what became of the file.
+    std::unique_ptr<TextStream> stream;
+    bool saveFailed = false;
+    const auto reportFailedSave = [&](int step, const QString& description) {
+        saveFailed = true;
+        QString outcome;
+        if (!stream || stream->keepsOldFileOnFailure()) {
+            outcome = QStringLiteral(" (the file was not saved; anything already at ") +
+                      QDir::toNativeSeparators(path) + QStringLiteral(" is left as it was)");
+        } else {
+            outcome = QStringLiteral(" (the file was not saved completely: ") +
+                      QDir::toNativeSeparators(path) +
+                      QStringLiteral(" holds only part of the results)");
+        }
+        procedure.Step(step, [&] { throw StepFailure(description + outcome); });
+    };
+    // Runs a step whose failure spoils the save; later failures add nothing.
+    const auto saveStep = [&](int step, auto&& action) {
+        const std::optional<QString> failure = FailureOf(action);
+        if (failure && !saveFailed) {
+            reportFailedSave(step, *failure);
+        }
+        return !failure;
+    };
+
     AlignedTextLayout layout(grid, events);
     layout.MeasureWidths(AlignedTextLayout::Headers::Count, [&](const StepFailure& failure) {
-        gridChanged = true;
-        ReportAt(procedure, 110, failure);
+        if (!saveFailed) {
+            reportFailedSave(110, failure.description());
+        }
     });
 
     if (progress != nullptr) {
         showProgress(10, writingText);
     }
 
-    // Without a file there is nothing to write or close; its creation failure was
-    // reported, and one report is enough.
-    std::unique_ptr<TextStream> stream;
-    procedure.Step(122, [&] { stream = FileSystemObject().CreateTextFile(path); });
+    // Without a file there is nothing to write or close; its creation failure is
+    // the save's one report.
+    if (!saveFailed) {
+        procedure.Step(122, [&] { stream = FileSystemObject().CreateTextFile(path); });
+    }
     const auto writeLine = [&](int step, const QString& line) {
-        if (stream) {
-            procedure.Step(step, [&] { stream->WriteLine(line); });
+        if (stream && !saveFailed) {
+            saveStep(step, [&] { stream->WriteLine(line); });
         }
     };
 
     QString line;
-    if (procedure.Step(124, [&] { line = layout.HeaderLine(); })) {
+    if (saveStep(124, [&] { line = layout.HeaderLine(); })) {
         writeLine(126, line);
-    } else {
-        gridChanged = true;
     }
 
     if (progress != nullptr) {
@@ -84,9 +101,8 @@ void SaveListviewProperlySpaced(const Platform& platform, const ListViewModel& g
         events.DoEvents();
         line.resize(0);
         bool checked = false;
-        // The rows after one that cannot be read are gone as well: one report.
-        if (!procedure.Step(144, [&] { checked = layout.AppendRow(line, row); })) {
-            gridChanged = true;
+        // The rows after one that cannot be read are gone as well.
+        if (!saveStep(144, [&] { checked = layout.AppendRow(line, row); })) {
             break;
         }
         if (!checked) {
@@ -109,10 +125,11 @@ void SaveListviewProperlySpaced(const Platform& platform, const ListViewModel& g
         progress->setText(QString::fromLatin1(kDoneText));
     }
     if (stream) {
-        if (gridChanged) {
+        if (saveFailed) {
             stream->Discard();
+        } else {
+            procedure.Step(166, [&] { stream->Close(); });
         }
-        procedure.Step(166, [&] { stream->Close(); });
         stream.reset();
     }
     if (progress != nullptr) {

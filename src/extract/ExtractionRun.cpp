@@ -48,6 +48,8 @@ void ExtractionRun::PushButton2_Click() {
         procedure.Step(step::kProgressTextReset, [&] {
             context_.progress.setText(QString::fromLatin1(ProgressState::kIdleText));
         });
+        // The run's last word is "Done.", after any failures it did not show.
+        procedure.ReportUnshownFailures();
         procedure.Step(step::kDoneMessage,
                        [&] { dialogs.Message(QString::fromLatin1(kExtractionDoneText)); });
     }

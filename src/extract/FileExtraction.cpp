@@ -2,6 +2,14 @@
 
 namespace quorvid {
 
+void FileExtraction::Fail(ExtractionSource source, int step, const QString& description) {
+    if (HasFailed(source)) {
+        return;
+    }
+    failedSources_ |= SourceBit(source);
+    events_.push_back({ExtractionEvent::Kind::Failure, step, 0, {}, description});
+}
+
 QString FileExtraction::Cell(int cell) const {
     QString text;
     for (const ExtractionEvent& event : events_) {

@@ -23,6 +23,10 @@ struct ExtractionEvent {
     QString text;
 };
 
+// Where a step's data comes from. Once a source has failed for a file, the
+// failures of its later steps follow from the first one and are not recorded.
+enum class ExtractionSource { Library, FileItem, ShellDetails };
+
 // What the extraction of one file produced, in the order of its steps, so that
 // the run can write the row and show the reports as if it had done the work
 // itself. It holds no widget and may be filled on any thread.
@@ -33,19 +37,19 @@ class FileExtraction {
     const QString& path() const { return path_; }
     const std::vector<ExtractionEvent>& events() const { return events_; }
 
-    // Runs one step; a failure is recorded with its number and false returned.
+    // Runs one step that reads from source. A failure is recorded with its
+    // number, unless the source failed before; false is returned either way.
     template <typename Action>
-    bool Step(int number, Action&& action) {
+    bool Step(ExtractionSource source, int number, Action&& action) {
         const std::optional<QString> failure = FailureOf(std::forward<Action>(action));
         if (failure) {
-            Fail(number, *failure);
+            Fail(source, number, *failure);
         }
         return !failure;
     }
 
-    void Fail(int step, const QString& description) {
-        events_.push_back({ExtractionEvent::Kind::Failure, step, 0, {}, description});
-    }
+    // Records a failure of source at step, unless the source failed before.
+    void Fail(ExtractionSource source, int step, const QString& description);
     void WriteCell(int step, int cell, const QString& text) {
         events_.push_back({ExtractionEvent::Kind::Cell, step, cell, {}, text});
     }
@@ -53,14 +57,22 @@ class FileExtraction {
         events_.push_back({ExtractionEvent::Kind::Detail, step, 0, header, text});
     }
 
+    bool HasFailed(ExtractionSource source) const {
+        return (failedSources_ & SourceBit(source)) != 0;
+    }
     // The text last written into cell k; empty when none was.
     QString Cell(int cell) const;
-    // The numbers of the failed steps, in order.
+    // The numbers of the recorded failures, in order.
     std::vector<int> FailedSteps() const;
 
   private:
+    static unsigned SourceBit(ExtractionSource source) {
+        return 1U << static_cast<unsigned>(source);
+    }
+
     QString path_;
     std::vector<ExtractionEvent> events_;
+    unsigned failedSources_ = 0;
 };
 
 }  // namespace quorvid

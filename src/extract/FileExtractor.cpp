@@ -56,28 +56,33 @@ FileExtraction FileExtractor::Extract(const QString& path) const {
 
 void FileExtractor::ReadLibraryFields(FileExtraction& record) const {
     MediaInfoHandle handle = nullptr;
-    record.Step(step::kNewHandle, [&] { handle = library_.MediaInfo_New(); });
-    record.Step(step::kOpenFile, [&] { library_.MediaInfo_Open(handle, record.path()); });
+    record.Step(ExtractionSource::Library, step::kNewHandle,
+                [&] { handle = library_.MediaInfo_New(); });
+    record.Step(ExtractionSource::Library, step::kOpenFile,
+                [&] { library_.MediaInfo_Open(handle, record.path()); });
     const auto& catalogue = FieldCatalogue();
     for (int cell = kFirstLibraryCell; cell < kFirstLibraryCell + kLibraryFieldCount; ++cell) {
         const CatalogueField& field = catalogue[static_cast<size_t>(cell)];
         const int number = step::LibraryCellStep(cell);
-        record.Step(number, [&] {
+        record.Step(ExtractionSource::Library, number, [&] {
             record.WriteCell(number, cell,
                              library_.ReadField(handle, field.stream, field.parameter));
         });
     }
-    record.Step(step::kCloseFile, [&] { library_.MediaInfo_Close(handle); });
-    record.Step(step::kDeleteHandle, [&] { library_.MediaInfo_Delete(handle); });
+    record.Step(ExtractionSource::Library, step::kCloseFile,
+                [&] { library_.MediaInfo_Close(handle); });
+    record.Step(ExtractionSource::Library, step::kDeleteHandle,
+                [&] { library_.MediaInfo_Delete(handle); });
 }
 
 void FileExtractor::ReadFileFacts(FileExtraction& record) const {
     std::optional<FileItem> item;
-    record.Step(step::kGetFile, [&] { item = fileSystem_.GetFile(record.path()); });
+    record.Step(ExtractionSource::FileItem, step::kGetFile,
+                [&] { item = fileSystem_.GetFile(record.path()); });
     const auto& catalogue = FieldCatalogue();
     for (int cell = kFirstFileCell; cell <= kTypeCell; ++cell) {
         const int number = step::FileCellStep(cell);
-        record.Step(number, [&] {
+        record.Step(ExtractionSource::FileItem, number, [&] {
             if (!item) {
                 throw StepFailure(QStringLiteral("Object required: there is no file item for ") +
                                   record.path());
@@ -94,18 +99,19 @@ void FileExtractor::ReadFileFacts(FileExtraction& record) const {
 void FileExtractor::ReadShellDetails(FileExtraction& record) const {
     const QString folder = FolderFromPath(record.path());
     std::unique_ptr<ShellFolder> shellFolder;
-    record.Step(step::kOpenShellFolder, [&] { shellFolder = shell_.Namespace(folder.trimmed()); });
+    record.Step(ExtractionSource::ShellDetails, step::kOpenShellFolder,
+                [&] { shellFolder = shell_.Namespace(folder.trimmed()); });
     if (!shellFolder) {
         const QString missing = QStringLiteral("Object required: the shell folder of ") + folder +
                                 QStringLiteral(" is not open");
-        record.Fail(step::kReadHeader, missing);
-        record.Fail(step::kReadItems, missing);
+        record.Fail(ExtractionSource::ShellDetails, step::kReadHeader, missing);
         return;
     }
     std::array<QString, kDetailSlotCount> headers;
     for (int slot = 0; slot < kDetailSlotCount; ++slot) {
         QString& header = headers[static_cast<size_t>(slot)];
-        record.Step(step::kReadHeader, [&] { header = shellFolder->HeaderOf(slot); });
+        record.Step(ExtractionSource::ShellDetails, step::kReadHeader,
+                    [&] { header = shellFolder->HeaderOf(slot); });
         if (header.isEmpty()) {
             header = QStringLiteral("Others");
         }
@@ -113,7 +119,8 @@ void FileExtractor::ReadShellDetails(FileExtraction& record) const {
     // Only the file's own item gives the row its details: another item with the
     // same base name (a folder, a file with another extension) is not this file.
     std::optional<std::vector<QString>> details;
-    record.Step(step::kReadItems, [&] { details = shellFolder->DetailsOfItem(record.path()); });
+    record.Step(ExtractionSource::ShellDetails, step::kReadItems,
+                [&] { details = shellFolder->DetailsOfItem(record.path()); });
     if (!details) {
         return;
     }

@@ -1,11 +1,14 @@
 #include "extract/MediaInfoDLL.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <langinfo.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
+#include <cerrno>
 #include <clocale>
 #include <cstring>
 #include <cwchar>
@@ -86,6 +89,15 @@ void MediaInfoLibrary::MediaInfo_Open(MediaInfoHandle handle, const QString& pat
         !S_ISREG(status.st_mode)) {
         return;
     }
+    // The library is silent about a file it cannot open, which would pass an
+    // unreadable file off as one it does not recognise.
+    const int descriptor =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (descriptor < 0) {
+        throw StepFailure(QString::fromLocal8Bit(std::strerror(errno)) + QStringLiteral(": ") +
+                          path);
+    }
+    ::close(descriptor);
     const std::wstring file = path.toStdWString();
     open(handle, file.c_str());
 }

@@ -58,7 +58,8 @@ class MediaInfoLibrary {
 
     MediaInfoHandle MediaInfo_New();
     // Only a regular file reaches the library: opening a fifo or a device would
-    // block or read without end. Other paths leave the handle empty.
+    // block or read without end. Other paths leave the handle empty. A regular
+    // file that may not be read throws StepFailure with the system's reason.
     void MediaInfo_Open(MediaInfoHandle handle, const QString& path);
     const wchar_t* MediaInfo_Get(MediaInfoHandle handle, StreamKind kind, std::size_t streamNumber,
                                  const wchar_t* parameter, int kindOfInfo, int kindOfSearch);

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <algorithm>
+#include <limits>
 
 #include "app/ErrorReport.h"
 #include "app/EventPump.h"
@@ -16,8 +17,13 @@ namespace quorvid {
 
 namespace {
 
+#ifdef Q_OS_WIN
 // The Windows path limit, kept so that the walk finds the same folders there.
-constexpr int kMaxPath = 260;
+constexpr qsizetype kMaxPath = 260;
+#else
+// No such limit here: a path too long for the system fails the walk's own tests.
+constexpr qsizetype kMaxPath = std::numeric_limits<qsizetype>::max();
+#endif
 constexpr int kHiddenSystemFolder = attribute::kHidden | attribute::kSystem | attribute::kDirectory;
 constexpr int kHiddenSystemReparseFolder = kHiddenSystemFolder | attribute::kReparsePoint;
 

@@ -78,5 +78,44 @@ TEST(ReportingProcedure, AFailedTestEntersTheBlockItGuards) {
     EXPECT_TRUE(dialogs.Warnings().last().contains(QStringLiteral("at line 106")));
 }
 
+TEST(ReportingProcedure, AfterTwentyReportsTheRestAreSummedUpAtTheEnd) {
+    test::ScriptedDialogs dialogs;
+    int ran = 0;
+    {
+        ReportingProcedure procedure(dialogs, QStringLiteral("in P "));
+        for (int step = 100; step < 100 + 2 * 27; step += 2) {
+            procedure.Step(step, [&] {
+                ++ran;
+                throw StepFailure(QStringLiteral("failure %1").arg(step));
+            });
+        }
+        EXPECT_EQ(dialogs.Warnings().size(), 20);
+    }
+    EXPECT_EQ(ran, 27);
+    const QStringList warnings = dialogs.Warnings();
+    ASSERT_EQ(warnings.size(), 21);
+    EXPECT_TRUE(warnings[19].startsWith(QStringLiteral("failure 138\r\n")));
+    const QString summary = warnings[20];
+    EXPECT_TRUE(summary.startsWith(QStringLiteral("7 more failures were not shown")));
+    EXPECT_TRUE(summary.contains(QStringLiteral("line 140: failure 140")));
+    EXPECT_TRUE(summary.contains(QStringLiteral("line 148: failure 148")));
+    EXPECT_FALSE(summary.contains(QStringLiteral("failure 150")));
+    EXPECT_TRUE(summary.contains(QStringLiteral("\r\nin P at line 140\r\r")));
+
+    // Summed up early, the summary is not shown again at the end.
+    dialogs.shown.clear();
+    {
+        ReportingProcedure procedure(dialogs, QStringLiteral("in P "));
+        for (int step = 100; step < 100 + 2 * 21; step += 2) {
+            procedure.Step(step, [] { throw StepFailure(QStringLiteral("again")); });
+        }
+        procedure.ReportUnshownFailures();
+        ASSERT_EQ(dialogs.Warnings().size(), 21);
+        EXPECT_TRUE(
+            dialogs.Warnings().last().startsWith(QStringLiteral("1 more failure was not shown")));
+    }
+    EXPECT_EQ(dialogs.Warnings().size(), 21);
+}
+
 }  // namespace
 }  // namespace quorvid

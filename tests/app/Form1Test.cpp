@@ -180,6 +180,14 @@ TEST_F(Form1Test, KeysAndDoubleClicksOnTheControlReachTheHandlers) {
     window.ShowCentred();
     window.ListView1Items().SetSelected(2);
     EXPECT_EQ(window.ListView1->currentIndex().row(), 1);
+    // Qt's code for "." equals the Delete key's code of the handlers.
+    QTest::keyClick(window.ListView1, Qt::Key_Period);
+    QTest::keyClick(window.ListView1, Qt::Key_Period, Qt::KeypadModifier);
+    QTest::keyClick(window.ListView1, Qt::Key_Backspace);
+    EXPECT_EQ(window.ListView1Items().ItemCount(), 2);
+    for (int qtKey = 0; qtKey <= 0xffff; ++qtKey) {
+        ASSERT_NE(ListViewControl::KeyCode(qtKey), ListViewControl::kKeyDelete) << qtKey;
+    }
     QTest::keyClick(window.ListView1, Qt::Key_Delete);
     EXPECT_EQ(InputTexts(), (QStringList{"/v/a.avi"}));
 

@@ -63,6 +63,13 @@ TEST_F(ClipboardExportTest, CopiesCheckedRowsWithWidthsFromTheCellsOnly) {
                                                       "long                          \t  \t\r\n"));
 }
 
+TEST_F(ClipboardExportTest, TabsAndLineBreaksInCellsBecomeBlanks) {
+    FillGrid(grid, {"A", "B"}, {{"/v/two\nlines.mp4", "x"}, {"/v/a.mp4", "tab\there\r\n"}});
+    Copy();
+    EXPECT_EQ(platform.clipboard.text, QStringLiteral("/v/two lines.mp4\tx         \t\r\n"
+                                                      "/v/a.mp4        \ttab here  \t\r\n"));
+}
+
 TEST_F(ClipboardExportTest, EmptyGridLeavesTheClipboardAloneAndNoCheckedRowEmptiesIt) {
     FillGrid(grid, {"A", "B"}, {});
     Copy();

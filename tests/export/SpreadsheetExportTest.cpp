@@ -54,8 +54,9 @@ class SpreadsheetExportTest : public ExportTest {
 };
 
 TEST_F(SpreadsheetExportTest, EveryRowGoesUnderTheHeadersWithoutEqualsSignsFromColumnTwoOn) {
-    FillGrid(grid, {"Video File/s", "A=B", "C"},
-             {{"/v/=a.mp4", "a=b", "==="}, {"/v/b.mp4", "007", "=x=y="}, {"/v/c.mp4", "", "c"}});
+    FillGrid(
+        grid, {"Video File/s", "A=B", "C"},
+        {{"/v/=a.mp4", "a=b", "==="}, {"/v/b.mp4", "007", "=x=y="}, {"/v/c.mp4", "", "c\td\n"}});
     grid.SetChecked(2, false);
     std::vector<int> pointers;
     platform.events.onYield = [&](int) { pointers.push_back(pointer.value()); };
@@ -66,7 +67,7 @@ TEST_F(SpreadsheetExportTest, EveryRowGoesUnderTheHeadersWithoutEqualsSignsFromC
     const Cells expected{{{1, 1}, "Video File/s"}, {{1, 2}, "A=B"}, {{1, 3}, "C"},
                          {{2, 1}, "/v/=a.mp4"},    {{2, 2}, "ab"},  {{2, 3}, ""},
                          {{3, 1}, "/v/b.mp4"},     {{3, 2}, "007"}, {{3, 3}, "xy"},
-                         {{4, 1}, "/v/c.mp4"},     {{4, 2}, ""},    {{4, 3}, "c"}};
+                         {{4, 1}, "/v/c.mp4"},     {{4, 2}, ""},    {{4, 3}, "c\td\n"}};
     EXPECT_EQ(ExportedCells(), expected);
     EXPECT_TRUE(platform.spreadsheet.workbooks[0]->autoFitted);
     EXPECT_TRUE(platform.spreadsheet.visible);

@@ -185,17 +185,9 @@ TEST_F(ExtractionRunTest, FailingStepsAreReportedInStepOrderAndTheRunGoesOn) {
     shell.folders[folder.path() + QStringLiteral("/")];
     Click(missing, shell);
 
-    std::vector<int> libraryFailures = {130, 132};
-    for (int number = 136; number <= 220; number += 2) {
-        libraryFailures.push_back(number);
-    }
-    std::vector<int> expected = libraryFailures;
-    for (int number = 222; number <= 244; number += 2) {
-        expected.push_back(number);
-    }
-    // The second file's folder is not known to this shell.
-    expected.insert(expected.end(), libraryFailures.begin(), libraryFailures.end());
-    expected.insert(expected.end(), {254, 258, 266});
+    // Each source of each file is reported once: the library at its first step,
+    // the vanished file's item, and the second file's folder, unknown to this shell.
+    const std::vector<int> expected = {130, 222, 130, 254};
     EXPECT_EQ(ReportedSteps(test.dialogs), expected);
 
     const QString report = test.dialogs.Warnings().front();
@@ -212,6 +204,24 @@ TEST_F(ExtractionRunTest, FailingStepsAreReportedInStepOrderAndTheRunGoesOn) {
     EXPECT_EQ(test.dialogs.Messages(), QStringList{"Done."});
     EXPECT_FALSE(running);
     EXPECT_EQ(pointer.value(), MousePointerState::kDefault);
+}
+
+TEST_F(ExtractionRunTest, ThirtyVanishedFilesGiveAtMostTwentyOneReportsThenDone) {
+    QTemporaryDir folder;
+    for (int file = 1; file <= 30; ++file) {
+        Add(folder.filePath(QStringLiteral("vanished %1.mp4").arg(file)));
+    }
+    QTemporaryDir empty;
+    MediaInfoLibrary missing(empty.path(), false);
+    ScriptedShell shell;
+    Click(missing, shell);
+    const QStringList reports = test.dialogs.Warnings();
+    ASSERT_EQ(reports.size(), 21);
+    EXPECT_TRUE(reports.last().contains(QStringLiteral("more failures were not shown")));
+    EXPECT_EQ(resultsGrid.ItemCount(), 30);
+    // The summary comes before the run's last word.
+    EXPECT_EQ(test.dialogs.shown.back().text, QStringLiteral("Done."));
+    EXPECT_FALSE(running);
 }
 
 TEST_F(ExtractionRunTest, WhatOtherCommandsDoBetweenTwoFiles) {

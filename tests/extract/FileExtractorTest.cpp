@@ -7,26 +7,20 @@
 #include <QTemporaryDir>
 #include <chrono>
 #include <future>
+#include <optional>
 
 #include "extract/ExtractTestSupport.h"
 #include "extract/ExtractionSteps.h"
 #include "extract/FileExtractor.h"
 #include "extract/GioShell.h"
 #include "extract/MediaInfoDLL.h"
+#include "support/Unprivileged.h"
 
 namespace quorvid {
 namespace {
 
 using test::MediaPath;
 using test::ScriptedShell;
-
-std::vector<int> StepRange(int first, int last) {
-    std::vector<int> steps;
-    for (int number = first; number <= last; number += 2) {
-        steps.push_back(number);
-    }
-    return steps;
-}
 
 std::vector<std::pair<QString, QString>> Details(const FileExtraction& extraction) {
     std::vector<std::pair<QString, QString>> details;
@@ -46,6 +40,16 @@ QString DetailOf(const FileExtraction& extraction, const QString& header) {
         }
     }
     return value;
+}
+
+const ExtractionEvent& FirstFailure(const FileExtraction& extraction) {
+    static const ExtractionEvent none{ExtractionEvent::Kind::Failure, 0, 0, {}, {}};
+    for (const ExtractionEvent& event : extraction.events()) {
+        if (event.kind == ExtractionEvent::Kind::Failure) {
+            return event;
+        }
+    }
+    return none;
 }
 
 class FileExtractorTest : public testing::Test {
@@ -94,13 +98,13 @@ TEST_F(FileExtractorTest, BadInputGetsItsCellsAndOnlyTheFailuresThatApply) {
     // A vanished file: every file-system step fails; the shell finds no item.
     const FileExtraction vanished =
         extractor_.Extract(folder_.filePath(QStringLiteral("gone.mp4")));
-    EXPECT_EQ(vanished.FailedSteps(), StepRange(222, 244));
+    EXPECT_EQ(vanished.FailedSteps(), std::vector<int>{222});
     EXPECT_TRUE(Details(vanished).empty());
     EXPECT_TRUE(vanished.Cell(1).isEmpty());
 
     // A folder listed as a file has no file item, but has details of its own.
     const FileExtraction directory = extractor_.Extract(folder_.path());
-    EXPECT_EQ(directory.FailedSteps(), StepRange(222, 244));
+    EXPECT_EQ(directory.FailedSteps(), std::vector<int>{222});
     EXPECT_EQ(DetailOf(directory, QStringLiteral("Content type")), "inode/directory");
 
     // Newlines and tabs in a name, and a file cut short.
@@ -114,16 +118,43 @@ TEST_F(FileExtractorTest, BadInputGetsItsCellsAndOnlyTheFailuresThatApply) {
     EXPECT_TRUE(truncated.FailedSteps().empty());
     EXPECT_EQ(truncated.Cell(1), "AVI");
     EXPECT_EQ(truncated.Cell(49), "3000");
+}
 
-    // A file nobody may read still has its facts (root reads everything).
+TEST_F(FileExtractorTest, FileThatMayNotBeReadFailsAtTheOpenStepAndKeepsItsFacts) {
+    ASSERT_EQ(chmod(QFile::encodeName(folder_.path()).constData(), 0755), 0);
     const QString locked = CopyMedia(QStringLiteral("h264-aac.mp4"), QStringLiteral("locked.mp4"));
     ASSERT_EQ(chmod(QFile::encodeName(locked).constData(), 0), 0);
-    const FileExtraction unreadable = extractor_.Extract(locked);
-    EXPECT_TRUE(unreadable.FailedSteps().empty());
-    EXPECT_EQ(unreadable.Cell(49), "6924");
-    if (geteuid() != 0) {
-        EXPECT_TRUE(unreadable.Cell(1).isEmpty());
+    std::optional<FileExtraction> unreadable;
+    {
+        // Root reads every file; as another user the permission applies.
+        test::Unprivileged unprivileged;
+        if (!unprivileged.effective()) {
+            GTEST_SKIP() << "cannot give up root here, so permission cannot be denied";
+        }
+        unreadable = extractor_.Extract(locked);
     }
+    EXPECT_EQ(unreadable->FailedSteps(), std::vector<int>{132});
+    const ExtractionEvent& failure = FirstFailure(*unreadable);
+    EXPECT_TRUE(failure.text.contains(QStringLiteral("Permission denied")));
+    EXPECT_TRUE(failure.text.contains(locked));
+    EXPECT_TRUE(unreadable->Cell(1).isEmpty());
+    EXPECT_EQ(unreadable->Cell(42), "locked.mp4");
+    EXPECT_EQ(unreadable->Cell(49), "6924");
+}
+
+TEST_F(FileExtractorTest, EachSourceReportsOnlyItsFirstFailure) {
+    // No library, no file and no shell folder: one failure for each of them.
+    QTemporaryDir empty;
+    MediaInfoLibrary missing(empty.path(), false);
+    ScriptedShell shell;
+    FileExtractor extractor(missing, shell);
+    const QString vanished = folder_.filePath(QStringLiteral("gone.mp4"));
+    const FileExtraction extraction = extractor.Extract(vanished);
+    EXPECT_EQ(extraction.FailedSteps(), (std::vector<int>{130, 222, 254}));
+    EXPECT_TRUE(FirstFailure(extraction).text.contains(QStringLiteral("libmediainfo.so.0")));
+
+    // Each source keeps its own record: a later file fails afresh.
+    EXPECT_EQ(extractor.Extract(vanished).FailedSteps(), (std::vector<int>{130, 222, 254}));
 }
 
 TEST_F(FileExtractorTest, FifoIsNeverOpened) {
@@ -191,7 +222,7 @@ TEST_F(FileExtractorTest, HeaderRulesOfTheShell) {
     // A folder the shell cannot open: its header and item steps fail, nothing is written.
     shell.folders.clear();
     const FileExtraction unopened = extractor.Extract(path);
-    EXPECT_EQ(unopened.FailedSteps(), (std::vector<int>{254, 258, 266}));
+    EXPECT_EQ(unopened.FailedSteps(), std::vector<int>{254});
     EXPECT_TRUE(Details(unopened).empty());
     EXPECT_EQ(unopened.Cell(1), "MPEG-4");
 }

@@ -83,6 +83,20 @@ TEST(FolderWalk, FoldersThatCannotBeListedLeaveTheQueueSilently) {
     EXPECT_TRUE(test.dialogs.shown.empty());
 }
 
+TEST(FolderWalk, WalksFoldersWhosePathsAreLongerThanWindowsAllows) {
+    FolderTree tree;
+    const QString level(120, QLatin1Char('n'));
+    const QString deepest = level + QLatin1Char('/') + level + QLatin1Char('/') + level;
+    tree.file(deepest + QStringLiteral("/clip.avi"));
+    ASSERT_GT(tree.path(deepest).size(), 360);
+    test::TestPlatform test;
+
+    const QStringList queue = Relative(Walk(test, tree.root()), tree.root());
+
+    ASSERT_EQ(queue.size(), 4);
+    EXPECT_EQ(queue.last(), deepest + QLatin1Char('/'));
+}
+
 TEST(FolderWalk, SkipsFolderNamesThatAreNotSafeText) {
     FolderTree tree;
     const QByteArray broken = tree.native("bad\xff");
