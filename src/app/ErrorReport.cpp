@@ -28,8 +28,13 @@ ReportingProcedure::~ReportingProcedure() {
 
 void ReportingProcedure::Report(int number, const QString& description) {
     ++reportCount_;
+    if (sink_) {
+        // A sink has no boxes to flood: every failure goes to it.
+        sink_(number, description);
+        return;
+    }
     if (reportCount_ <= kShownReportLimit) {
-        ShowApplicationError(dialogs_, location_, number, description);
+        ShowApplicationError(*dialogs_, location_, number, description);
         return;
     }
     ++unshownCount_;
@@ -53,7 +58,7 @@ void ReportingProcedure::ReportUnshownFailures() {
     const int firstStep = firstUnshown_.front().step;
     unshownCount_ = 0;
     firstUnshown_.clear();
-    ShowApplicationError(dialogs_, location_, firstStep, summary);
+    ShowApplicationError(*dialogs_, location_, firstStep, summary);
 }
 
 }  // namespace quorvid

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -32,8 +33,12 @@ class ReportingProcedure {
     static constexpr int kShownReportLimit = 20;
     static constexpr int kSummedUpLineCount = 5;
 
+    // Where a failed step goes instead of a message box: its number and description.
+    using FailureSink = std::function<void(int step, const QString& description)>;
+
     ReportingProcedure(Dialogs& dialogs, QString location)
-        : dialogs_(dialogs), location_(std::move(location)) {}
+        : dialogs_(&dialogs), location_(std::move(location)) {}
+    explicit ReportingProcedure(FailureSink sink) : sink_(std::move(sink)) {}
     ~ReportingProcedure();
     ReportingProcedure(const ReportingProcedure&) = delete;
     ReportingProcedure& operator=(const ReportingProcedure&) = delete;
@@ -74,7 +79,8 @@ class ReportingProcedure {
 
     void Report(int number, const QString& description);
 
-    Dialogs& dialogs_;
+    Dialogs* dialogs_ = nullptr;
+    FailureSink sink_;
     QString location_;
     int reportCount_ = 0;
     int unshownCount_ = 0;

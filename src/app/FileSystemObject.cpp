@@ -121,6 +121,12 @@ QString RegionalDateTimeText(const QDateTime& moment, const QLocale& locale) {
            locale.toString(local.time(), TimeFormatWithSeconds(locale));
 }
 
+QByteArray TextFileLine(QStringEncoder& encoder, const QString& text) {
+    QByteArray bytes = encoder.encode(text);
+    bytes.append("\r\n", 2);
+    return bytes;
+}
+
 TextStream::TextStream(const QString& path) : safeFile_(path), inPlaceFile_(path) {
     struct stat status {};
     const bool exists = stat(QFile::encodeName(path).constData(), &status) == 0;
@@ -153,8 +159,7 @@ void TextStream::WriteLine(const QString& text) {
     if (writeFailed_) {
         return;
     }
-    QByteArray bytes = encoder_.encode(text);
-    bytes.append("\r\n", 2);
+    const QByteArray bytes = TextFileLine(encoder_, text);
     if (file_->write(bytes) != bytes.size()) {
         writeFailed_ = true;
         throw StepFailure(QStringLiteral("The file could not be written: ") + file_->errorString());

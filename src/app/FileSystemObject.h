@@ -61,6 +61,9 @@ struct FileItem {
     QString Type;
 };
 
+// One line of a text results file: the text in the system encoding, then CR LF.
+QByteArray TextFileLine(QStringEncoder& encoder, const QString& text);
+
 // A text file being written: lines end in CR LF, text in the system encoding,
 // no byte-order mark. The file at the path is replaced only when Close succeeds,
 // so a failed write leaves what was there, except where the path's folder admits

@@ -4,13 +4,15 @@
 #include <QString>
 #include <vector>
 
+#include "app/TableText.h"
+
 namespace quorvid {
 
 // The store behind a report-style list view: columns with header text and width,
 // rows of text cells with a check state, and one selected row. Positions of
 // columns and rows count from 1, as the commands address them; an out-of-range
 // position throws StepFailure.
-class ListViewModel : public QAbstractTableModel {
+class ListViewModel : public QAbstractTableModel, public TableText {
     Q_OBJECT
   public:
     // The width a column gets when none is set, in twips.
@@ -20,25 +22,25 @@ class ListViewModel : public QAbstractTableModel {
     explicit ListViewModel(bool checkBoxes, QObject* parent = nullptr);
 
     // ColumnHeaders
-    int ColumnCount() const { return static_cast<int>(columns_.size()); }
+    int ColumnCount() const override { return static_cast<int>(columns_.size()); }
     void AddColumn(const QString& text);
     void RemoveColumn(int position);
-    QString ColumnText(int position) const;
+    QString ColumnText(int position) const override;
     int ColumnWidth(int position) const;
     void SetColumnWidth(int position, int twips);
 
     // ListItems
-    int ItemCount() const { return static_cast<int>(rows_.size()); }
+    int ItemCount() const override { return static_cast<int>(rows_.size()); }
     // Appends a row with the text and all cells empty; returns its index.
     int AddItem(const QString& text);
     void RemoveItem(int index);
     void ClearItems();
-    QString ItemText(int index) const;
+    QString ItemText(int index) const override;
     void SetItemText(int index, const QString& text);
     // The text under column k + 1; an unwritten cell reads as the empty text.
-    QString SubItem(int index, int k) const;
+    QString SubItem(int index, int k) const override;
     void SetSubItem(int index, int k, const QString& text);
-    bool Checked(int index) const;
+    bool Checked(int index) const override;
     void SetChecked(int index, bool checked);
     // The selected row, or 0 when none is.
     int SelectedIndex() const { return selected_; }

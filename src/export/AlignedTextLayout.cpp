@@ -4,14 +4,14 @@
 #include <numeric>
 
 #include "app/EventPump.h"
-#include "app/ListViewModel.h"
+#include "app/TableText.h"
 
 namespace quorvid {
 
-AlignedTextLayout::AlignedTextLayout(const ListViewModel& grid, EventPump& events)
+AlignedTextLayout::AlignedTextLayout(const TableText& grid, EventPump& events)
     : grid_(grid), events_(events) {}
 
-QString AlignedTextLayout::CellText(const ListViewModel& grid, int row, int column) {
+QString AlignedTextLayout::CellText(const TableText& grid, int row, int column) {
     return column == 1 ? grid.ItemText(row) : grid.SubItem(row, column - 1);
 }
 

@@ -9,7 +9,7 @@
 namespace quorvid {
 
 class EventPump;
-class ListViewModel;
+class TableText;
 
 // The layout the text file and the clipboard share: each cell is padded with
 // spaces to its column's widest text and followed by a TAB. Texts go out as they
@@ -25,10 +25,10 @@ class AlignedTextLayout {
     // then goes on with the next column. Rethrow to abandon the whole pass.
     using ColumnFailureHandler = std::function<void(const StepFailure&)>;
 
-    AlignedTextLayout(const ListViewModel& grid, EventPump& events);
+    AlignedTextLayout(const TableText& grid, EventPump& events);
 
     // The text of column k (1-based) of a row: the row text for column 1.
-    static QString CellText(const ListViewModel& grid, int row, int column);
+    static QString CellText(const TableText& grid, int row, int column);
     // Appends text with its TABs and line breaks as blanks, the spaces that pad it
     // to width (none when it is longer) and a TAB.
     static void AppendCell(QString& line, const QString& text, int width);
@@ -49,7 +49,7 @@ class AlignedTextLayout {
   private:
     int WidthOf(int column) const;
 
-    const ListViewModel& grid_;
+    const TableText& grid_;
     EventPump& events_;
     std::vector<int> widths_;
 };

@@ -12,14 +12,21 @@
 #include "app/Platform.h"
 #include "app/ProcedureLocations.h"
 #include "app/ProgressState.h"
+#include "extract/ExtractionReplay.h"
 #include "extract/ExtractionSteps.h"
 #include "extract/MediaInfoDLL.h"
 
 namespace quorvid {
 
 ExtractionRun::ExtractionRun(CommandContext& context, bool& extractionRunning)
+    : ExtractionRun(context, extractionRunning,
+                    ProgramExtractorOptions(context.platform.programFolder)) {}
+
+ExtractionRun::ExtractionRun(CommandContext& context, bool& extractionRunning,
+                             ExtractorPoolOptions helpers)
     : context_(context),
       extractionRunning_(extractionRunning),
+      helpers_(std::move(helpers)),
       extractor_(ProgramMediaInfoLibrary(context.platform.programFolder), desktopShell_),
       grid_(context.resultsGrid) {}
 
@@ -70,6 +77,24 @@ void ExtractionRun::ProcessFiles(ReportingProcedure& procedure) {
     });
     int count = 0;
     procedure.Step(step::kCountFiles, [&] { count = input.ItemCount(); });
+    // Helpers read the files ahead of the loop, so the library never meets a
+    // hostile file in the window's process.
+    std::unique_ptr<ExtractorPool> pool;
+    std::optional<ExtractionLookahead> lookahead;
+    if (helpers_) {
+        pool = std::make_unique<ExtractorPool>(*helpers_);
+        if (pool->Start()) {
+            lookahead.emplace(
+                *pool,
+                [&input](int position) -> std::optional<QString> {
+                    if (position > input.ItemCount()) {
+                        return std::nullopt;
+                    }
+                    return input.ItemText(position);
+                },
+                count);
+        }
+    }
     for (int j = 1; j <= count; ++j) {
         QString path;
         // An entry that left the list while events ran has no row to fill.
@@ -83,52 +108,17 @@ void ExtractionRun::ProcessFiles(ReportingProcedure& procedure) {
             context_.progress.setText(QString::fromLatin1(kProcessingPrefix) +
                                       FileNameFromPath(path));
         });
-        procedure.Step(step::kYield, [&] { context_.platform.events->DoEvents(); });
+        // Waiting for the helper's record keeps the window's events running.
+        std::optional<FileExtraction> record;
+        procedure.Step(step::kYield, [&] {
+            context_.platform.events->DoEvents();
+            if (lookahead) {
+                record = lookahead->Take(j, path);
+            }
+        });
         procedure.Step(step::kHourglass,
                        [&] { context_.pointer.set(MousePointerState::kHourglass); });
-        WriteRow(procedure, extractor_.Extract(path));
-    }
-}
-
-void ExtractionRun::WriteRow(ReportingProcedure& procedure, const FileExtraction& extraction) {
-    int row = 0;
-    bool rowAdded = false;
-    const auto addRow = [&] {
-        rowAdded = true;
-        procedure.Step(step::kAppendRow, [&] { row = grid_.AddRow(extraction.path()); });
-    };
-    for (const ExtractionEvent& event : extraction.events()) {
-        if (!rowAdded && event.step > step::kAppendRow) {
-            addRow();
-        }
-        switch (event.kind) {
-            case ExtractionEvent::Kind::Failure:
-                procedure.Step(event.step, [&] { throw StepFailure(event.text); });
-                break;
-            case ExtractionEvent::Kind::Cell:
-                procedure.Step(event.step, [&] { grid_.SetCell(row, event.cell, event.text); });
-                break;
-            case ExtractionEvent::Kind::Detail:
-                WriteDetail(procedure, row, event);
-                break;
-        }
-    }
-    if (!rowAdded) {
-        addRow();
-    }
-}
-
-void ExtractionRun::WriteDetail(ReportingProcedure& procedure, int row,
-                                const ExtractionEvent& detail) {
-    int position = -1;
-    procedure.Step(step::kFindColumn, [&] { position = grid_.FindColumnByHeader(detail.header); });
-    if (procedure.Test(step::kFoundColumn, [&] { return position != -1; })) {
-        procedure.Step(step::kWriteFoundColumn,
-                       [&] { grid_.SetCell(row, position - 1, detail.text); });
-    } else {
-        procedure.Step(step::kAppendColumn, [&] { grid_.AppendColumn(detail.header); });
-        procedure.Step(step::kWriteNewColumn,
-                       [&] { grid_.SetCell(row, grid_.model().ColumnCount() - 1, detail.text); });
+        WriteExtractionRow(procedure, grid_, record ? *record : extractor_.Extract(path));
     }
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <optional>
+
+#include "extract/ExtractorPool.h"
 #include "extract/FileExtractor.h"
 #include "extract/GioShell.h"
 #include "extract/ResultsGrid.h"
@@ -19,8 +22,13 @@ inline constexpr auto kProcessingPrefix = "Processing: ";
 // ExtractionRunning flag, so it runs without a window.
 class ExtractionRun {
   public:
-    // With the program's metadata library and the desktop's shell details.
+    // The files are read by the helper beside the program, or, when it cannot
+    // be started, here with the program's metadata library and the desktop's
+    // shell details.
     ExtractionRun(CommandContext& context, bool& extractionRunning);
+    // The files are read by helpers started with these options, or here.
+    ExtractionRun(CommandContext& context, bool& extractionRunning, ExtractorPoolOptions helpers);
+    // The files are read here, with this library and shell.
     ExtractionRun(CommandContext& context, bool& extractionRunning, MediaInfoLibrary& library,
                   Shell& shell);
 
@@ -28,11 +36,10 @@ class ExtractionRun {
 
   private:
     void ProcessFiles(ReportingProcedure& procedure);
-    void WriteRow(ReportingProcedure& procedure, const FileExtraction& extraction);
-    void WriteDetail(ReportingProcedure& procedure, int row, const ExtractionEvent& detail);
 
     CommandContext& context_;
     bool& extractionRunning_;
+    std::optional<ExtractorPoolOptions> helpers_;
     GioShell desktopShell_;
     FileExtractor extractor_;
     ResultsGrid grid_;

@@ -1,13 +1,33 @@
 #include "extract/FileExtraction.h"
 
+#include "extract/ExtractionSteps.h"
+#include "extract/FieldCatalogue.h"
+
 namespace quorvid {
+
+ExtractionSource SourceOfStep(int step) {
+    if (step < step::kGetFile) {
+        return ExtractionSource::Library;
+    }
+    return step <= step::FileCellStep(kTypeCell) ? ExtractionSource::FileItem
+                                                 : ExtractionSource::ShellDetails;
+}
 
 void FileExtraction::Fail(ExtractionSource source, int step, const QString& description) {
     if (HasFailed(source)) {
         return;
     }
-    failedSources_ |= SourceBit(source);
-    events_.push_back({ExtractionEvent::Kind::Failure, step, 0, {}, description});
+    Record({ExtractionEvent::Kind::Failure, step, 0, {}, description});
+}
+
+void FileExtraction::Record(ExtractionEvent event) {
+    if (event.kind == ExtractionEvent::Kind::Failure) {
+        failedSources_ |= SourceBit(SourceOfStep(event.step));
+    }
+    if (sink_ != nullptr) {
+        sink_->Recorded(event);
+    }
+    events_.push_back(std::move(event));
 }
 
 QString FileExtraction::Cell(int cell) const {

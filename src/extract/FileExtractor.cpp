@@ -46,9 +46,12 @@ QString FactOf(const FileItem& item, FileFact fact) {
 
 }  // namespace
 
-FileExtraction FileExtractor::Extract(const QString& path) const {
-    FileExtraction record(path);
-    ReadLibraryFields(record);
+FileExtraction FileExtractor::Extract(const QString& path, ExtractionSink* sink,
+                                      LibraryUse libraryUse) const {
+    FileExtraction record(path, sink);
+    if (libraryUse == LibraryUse::Read) {
+        ReadLibraryFields(record);
+    }
     ReadFileFacts(record);
     ReadShellDetails(record);
     return record;

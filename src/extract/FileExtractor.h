@@ -19,7 +19,11 @@ class FileExtractor {
   public:
     FileExtractor(MediaInfoLibrary& library, Shell& shell) : library_(library), shell_(shell) {}
 
-    FileExtraction Extract(const QString& path) const;
+    // With LibraryUse::Skip no library step runs: the file's facts and details
+    // are read without handing the file to the library.
+    enum class LibraryUse { Read, Skip };
+    FileExtraction Extract(const QString& path, ExtractionSink* sink = nullptr,
+                           LibraryUse libraryUse = LibraryUse::Read) const;
 
   private:
     void ReadLibraryFields(FileExtraction& record) const;

@@ -50,4 +50,8 @@ int ResultsGrid::AppendColumn(const QString& header) {
     return model_.ColumnCount();
 }
 
+int ResultsGrid::ColumnCount() const {
+    return model_.ColumnCount();
+}
+
 }  // namespace quorvid

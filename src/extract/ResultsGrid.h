@@ -2,12 +2,14 @@
 
 #include <QString>
 
+#include "extract/ResultsTable.h"
+
 namespace quorvid {
 
 class ListViewModel;
 
 // The operations of the extraction run and the exports on the results grid.
-class ResultsGrid {
+class ResultsGrid : public ResultsTable {
   public:
     explicit ResultsGrid(ListViewModel& model) : model_(model) {}
 
@@ -17,14 +19,15 @@ class ResultsGrid {
     void RemoveExtraColumns();
     void ClearRows();
     // Appends a row with the path as its text; returns its index.
-    int AddRow(const QString& path);
+    int AddRow(const QString& path) override;
     // Writes sub-item k (1 to column count - 1) of a row.
-    void SetCell(int row, int k, const QString& text);
+    void SetCell(int row, int k, const QString& text) override;
     // The 1-based position of the first column whose header equals text exactly,
     // or -1 when none does.
-    int FindColumnByHeader(const QString& text) const;
+    int FindColumnByHeader(const QString& text) const override;
     // Appends a column with no width; returns its position.
-    int AppendColumn(const QString& header);
+    int AppendColumn(const QString& header) override;
+    int ColumnCount() const override;
 
     ListViewModel& model() { return model_; }
 

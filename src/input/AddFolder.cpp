@@ -37,10 +37,9 @@ QString BrowseForFolder(Dialogs& dialogs, const QString& title, const QString& s
     return dialogs.PickFolder(title, start);
 }
 
-void AppendQueuedFiles(CommandContext& context, const FolderQueue& queue, const QString& pattern,
-                       const StepRunner& runStep) {
+void AppendQueuedFiles(EventPump& events, const FolderQueue& queue, const QString& pattern,
+                       const StepRunner& runStep, const PathSink& append) {
     const FileSystemObject fileSystem;
-    EventPump& events = *context.platform.events;
     const QChar separator = QDir::separator();
     QElapsedTimer sinceYield;
     sinceYield.start();
@@ -63,7 +62,7 @@ void AppendQueuedFiles(CommandContext& context, const FolderQueue& queue, const 
             const QString path = folder + separator + name;
             runStep(122, [&] {
                 if (fileSystem.Attributes(path) != kHiddenFile) {
-                    context.inputList.AddItem(RemoveDoubleBackslashes(path));
+                    append(RemoveDoubleBackslashes(path));
                 }
             });
             yieldWhenDue();
@@ -105,8 +104,9 @@ void AddFolderCommand(CommandContext& context) {
     FolderQueue queue{chosen + QDir::separator()};
     report.Step(112, [&] { GetSubDirectories2016(platform, queue, true); });
     AppendQueuedFiles(
-        context, queue, QStringLiteral("*.") + extension,
-        [&](int number, const std::function<void()>& action) { report.Step(number, action); });
+        *platform.events, queue, QStringLiteral("*.") + extension,
+        [&](int number, const std::function<void()>& action) { report.Step(number, action); },
+        [&](const QString& path) { context.inputList.AddItem(path); });
     report.Step(124, [&] { context.pointer.set(MousePointerState::kDefault); });
 }
 

@@ -9,6 +9,7 @@ namespace quorvid {
 
 struct CommandContext;
 class Dialogs;
+class EventPump;
 
 inline constexpr auto kExtensionPrompt =
     "Enter file extension to load:\r\r(* for all files, txt for all txt files, doc for all doc "
@@ -21,11 +22,14 @@ QString BrowseForFolder(Dialogs& dialogs, const QString& title, const QString& s
 // Runs one step of appending; a step runner may report a failure and go on.
 using StepRunner = std::function<void(int number, const std::function<void()>& action)>;
 
-// Appends to the input list every file of the queued folders whose name matches
-// the pattern, except names beginning with "~" and hidden archive files, folder by
+// Receives the full path of each file a folder walk lists.
+using PathSink = std::function<void(const QString& path)>;
+
+// Hands to append every file of the queued folders whose name matches the
+// pattern, except names beginning with "~" and hidden archive files, folder by
 // folder in queue order.
-void AppendQueuedFiles(CommandContext& context, const FolderQueue& queue, const QString& pattern,
-                       const StepRunner& runStep);
+void AppendQueuedFiles(EventPump& events, const FolderQueue& queue, const QString& pattern,
+                       const StepRunner& runStep, const PathSink& append);
 
 // "Add All Video File/s In Folder": asks for the extension and the folder, then
 // walks the folder tree and appends the matching files.

@@ -6,6 +6,7 @@
 
 #include "app/CommandContext.h"
 #include "app/ListViewModel.h"
+#include "app/Platform.h"
 #include "input/AddFolder.h"
 #include "input/FolderWalk.h"
 #include "input/SampleFiles.h"
@@ -41,7 +42,8 @@ void AddDroppedPaths(CommandContext& context, const QStringList& paths) {
         if (IsFolder(path)) {
             FolderQueue queue{path + QDir::separator()};
             GetSubDirectories2016(context.platform, queue, true);
-            AppendQueuedFiles(context, queue, QStringLiteral("*.*"), skipFailures);
+            AppendQueuedFiles(*context.platform.events, queue, QStringLiteral("*.*"), skipFailures,
+                              [&](const QString& file) { context.inputList.AddItem(file); });
         } else if (PathExists(path)) {
             context.inputList.AddItem(path);
         }

@@ -10,6 +10,7 @@
 #include "extract/ExtractTestSupport.h"
 #include "extract/ExtractionRun.h"
 #include "extract/FieldCatalogue.h"
+#include "extract/HelperProcesses.h"
 #include "extract/MediaInfoDLL.h"
 #include "extract/ResultsGrid.h"
 #include "support/TestPlatform.h"
@@ -20,6 +21,14 @@ namespace {
 using test::MediaPath;
 using test::ReportedSteps;
 using test::ScriptedShell;
+
+// The real helper program, as the window starts it, with a given watchdog.
+ExtractorPoolOptions RealHelpers(std::chrono::milliseconds watchdog = std::chrono::seconds(60)) {
+    ExtractorPoolOptions options;
+    options.program = QStringLiteral(QUORVID_EXTRACTOR);
+    options.watchdog = watchdog;
+    return options;
+}
 
 // The window's lists, bar and pointer without the window.
 class ExtractionRunTest : public testing::Test {
@@ -37,6 +46,24 @@ class ExtractionRunTest : public testing::Test {
     void Click() { ExtractionRun(*context, running).PushButton2_Click(); }
     void Click(MediaInfoLibrary& library, Shell& shell) {
         ExtractionRun(*context, running, library, shell).PushButton2_Click();
+    }
+    void Click(ExtractorPoolOptions helpers) {
+        ExtractionRun(*context, running, std::move(helpers)).PushButton2_Click();
+    }
+
+    // Everything a run shows: the headers, every cell of every row, the reports
+    // and messages; the dialogs are forgotten afterwards.
+    QStringList Outcome() {
+        QStringList outcome = Headers();
+        for (int row = 1; row <= resultsGrid.ItemCount(); ++row) {
+            outcome << resultsGrid.ItemText(row);
+            for (int k = 1; k < resultsGrid.ColumnCount(); ++k) {
+                outcome << resultsGrid.SubItem(row, k);
+            }
+        }
+        outcome << test.dialogs.Warnings() << test.dialogs.Messages();
+        test.dialogs.shown.clear();
+        return outcome;
     }
 
     QStringList Headers() const {
@@ -257,6 +284,73 @@ TEST_F(ExtractionRunTest, WhatOtherCommandsDoBetweenTwoFiles) {
     EXPECT_EQ(ReportedSteps(test.dialogs), std::vector<int>{120});
     EXPECT_EQ(test.dialogs.Messages(), QStringList{"Done."});
     EXPECT_FALSE(running);
+}
+
+TEST_F(ExtractionRunTest, HelpersGiveTheRowsAndReportsOfTheOneThreadRun) {
+    for (const char* name :
+         {"h264-aac.mp4", "mpeg4-mp3.avi", "clip with spaces.mkv", "vidéo ñ.mov", "vp8-silent.webm",
+          "audio-only.m4a", "empty.mp4", "not-a-video.mp4", "h264-aac.mp4"}) {
+        Add(MediaPath(QString::fromUtf8(name)));
+    }
+    QTemporaryDir folder;
+    Add(folder.filePath(QStringLiteral("vanished.mp4")));
+    Click();  // reads every file once, so that their access times stay put from here on
+    Outcome();
+
+    Click();
+    const QStringList oneThread = Outcome();
+    Click(RealHelpers());
+    const QStringList helpers = Outcome();
+    EXPECT_EQ(helpers, oneThread);
+    EXPECT_TRUE(oneThread.contains(QStringLiteral("64 pixels")));
+    EXPECT_TRUE(test::ChildPids().empty());
+}
+
+TEST_F(ExtractionRunTest, AFileOnWhichTheLibraryLoopsCostsOnlyItsLibraryCells) {
+    const QString looping = MediaPath(QStringLiteral("damaged/looping-1.webm"));
+    Add(MediaPath(QStringLiteral("h264-aac.mp4")));
+    Add(looping);
+    Add(MediaPath(QStringLiteral("vp8-silent.webm")));
+    Click(RealHelpers(std::chrono::milliseconds(1500)));
+
+    EXPECT_EQ(ReportedSteps(test.dialogs), std::vector<int>{132});
+    ASSERT_EQ(test.dialogs.Warnings().size(), 1);
+    EXPECT_TRUE(test.dialogs.Warnings()[0].startsWith(
+        "The metadata library did not finish reading this file within 1.5 seconds.\r\n"));
+    EXPECT_EQ(test.dialogs.Messages(), QStringList{"Done."});
+    ASSERT_EQ(resultsGrid.ItemCount(), 3);
+    EXPECT_EQ(resultsGrid.ItemText(2), looping);
+    for (int k = 1; k <= 41; ++k) {
+        EXPECT_TRUE(resultsGrid.SubItem(2, k).isEmpty()) << k;
+    }
+    EXPECT_EQ(resultsGrid.SubItem(2, 42), "looping-1.webm");
+    EXPECT_FALSE(CellUnder(2, QStringLiteral("File General - Content type")).isEmpty());
+    EXPECT_EQ(resultsGrid.SubItem(1, 16), "64 pixels");
+    EXPECT_EQ(resultsGrid.SubItem(3, 9), "V_VP8");
+    EXPECT_FALSE(running);
+    EXPECT_TRUE(test::ChildPids().empty());
+}
+
+TEST_F(ExtractionRunTest, HelpersReadThePathThatIsInTheListWhenItsTurnComes) {
+    QTemporaryDir folder;
+    for (const char* name : {"first.mp4", "second.mp4", "third.mp4"}) {
+        Add(folder.filePath(QString::fromLatin1(name)));
+    }
+    const QString replacement = folder.filePath(QStringLiteral("replacement.mp4"));
+    test.events.onYield = [&](int yield) {
+        if (yield == 2) {
+            inputList.SetItemText(3, replacement);  // already sent ahead as third.mp4
+        }
+    };
+    ExtractorPoolOptions scripted;
+    scripted.program = QStringLiteral(QUORVID_SCRIPTED_EXTRACTOR);
+    Click(scripted);
+    ASSERT_EQ(resultsGrid.ItemCount(), 3);
+    EXPECT_EQ(resultsGrid.SubItem(2, 42), folder.filePath(QStringLiteral("second.mp4")));
+    EXPECT_EQ(resultsGrid.ItemText(3), replacement);
+    EXPECT_EQ(resultsGrid.SubItem(3, 1), QStringLiteral("library read ") + replacement);
+    EXPECT_EQ(resultsGrid.SubItem(3, 42), replacement);
+    EXPECT_EQ(test.events.count, 3);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #!/bin/sh
 # Makes the small media files the extraction tests read, and the sample videos
 # that ship beside the program. Run from anywhere; the results are committed.
+# With --bench FOLDER it makes instead the benchmarks' clips of about 2 MB
+# (10 seconds of 640x360) in FOLDER, which are not committed.
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -16,6 +18,21 @@ common="-map_metadata -1 -fflags +bitexact -flags:v +bitexact -flags:a +bitexact
 video="-f lavfi -i testsrc=size=64x48:rate=10:duration=1"
 tone="-f lavfi -i sine=frequency=440:sample_rate=44100:duration=1"
 tone48="-f lavfi -i sine=frequency=440:sample_rate=48000:duration=1"
+
+if [ "${1:-}" = "--bench" ]; then
+    out=$2
+    mkdir -p "$out"
+    clip="-f lavfi -i testsrc2=size=640x360:rate=25:duration=10"
+    tone10="-f lavfi -i sine=frequency=440:sample_rate=48000:duration=10"
+    for container in mp4 mkv mov ts; do
+        ff $clip $tone10 $common -c:v libx264 -preset veryfast -b:v 1500k -pix_fmt yuv420p \
+            -c:a aac -b:a 128k -shortest "$out/h264-aac.$container"
+    done
+    ff $clip $tone10 $common -c:v mpeg4 -b:v 1500k -c:a libmp3lame -b:a 128k -shortest \
+        "$out/mpeg4-mp3.avi"
+    ff $clip $tone10 $common -c:v libvpx -b:v 1500k -c:a libvorbis -shortest "$out/vp8-vorbis.webm"
+    exit 0
+fi
 
 make_set() {
     out=$1

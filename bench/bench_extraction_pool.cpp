@@ -1,0 +1,325 @@
+// The run with sandboxed helpers against the run in one thread and against the
+// mediainfo program, over 1,000 clips of about 2 MB made by the media script:
+// files per second of (a) the one-thread run, (b) the run with helpers, (c)
+// mediainfo with a template of the same 41 fields; the longest time the event
+// loop did not turn during (b); the peak memory of the process running (b), with
+// and without a file on which the library loops.
+//
+//   bench_extraction_pool [FILE-COUNT]
+#include "BenchMemory.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <cstdio>
+#include <ctime>
+
+#include "app/CommandContext.h"
+#include "app/Dialogs.h"
+#include "app/EventPump.h"
+#include "app/ListViewModel.h"
+#include "app/MousePointer.h"
+#include "app/Platform.h"
+#include "app/ProgressState.h"
+#include "extract/ExtractionRun.h"
+#include "extract/ExtractorPool.h"
+#include "extract/FieldCatalogue.h"
+#include "extract/GioShell.h"
+#include "extract/MediaInfoDLL.h"
+#include "extract/ResultsGrid.h"
+
+using namespace quorvid;
+
+namespace {
+
+constexpr int kRounds = 3;
+// The looping file's helper is given up after this long; the window's own is 60 s.
+constexpr int kLoopingWatchdogMs = 10000;
+
+const QString kSourceDir = QFileInfo(QString::fromUtf8(__FILE__)).dir().absolutePath();
+
+class SilentDialogs : public Dialogs {
+  public:
+    void Message(const QString&) override {}
+    void Warning(const QString&, const QString& text) override { warnings << text; }
+    bool AskYesNo(const QString&) override { return false; }
+    QString InputBox(const QString&, const QString&) override { return {}; }
+    QStringList OpenFiles(const QString&, const QString&) override { return {}; }
+    QString SaveFile(const QString&, const QString&) override { return {}; }
+    QString PickFolder(const QString&, const QString&) override { return {}; }
+    QStringList warnings;
+};
+
+class NoEvents : public EventPump {
+  public:
+    void DoEvents() override {}
+};
+
+class LoopEvents : public EventPump {
+  public:
+    void DoEvents() override { QCoreApplication::processEvents(); }
+};
+
+[[noreturn]] void Fail(const QString& why) {
+    std::fprintf(stderr, "%s\n", qPrintable(why));
+    std::exit(1);
+}
+
+QString HelperProgram() {
+    return QDir(QCoreApplication::applicationDirPath())
+        .filePath(QStringLiteral("../") + QString::fromLatin1(kExtractorProgramName));
+}
+
+QStringList MakeFiles(const QString& folder, int count) {
+    const QString clips = QDir(folder).filePath(QStringLiteral("clips"));
+    QProcess script;
+    script.setProcessChannelMode(QProcess::ForwardedChannels);
+    script.start(QStringLiteral("sh"),
+                 {kSourceDir + QStringLiteral("/../tests/media/make-media.sh"),
+                  QStringLiteral("--bench"), clips});
+    if (!script.waitForFinished(-1) || script.exitCode() != 0) {
+        Fail(QStringLiteral("the media script failed"));
+    }
+    const QStringList names = QDir(clips).entryList(QDir::Files, QDir::Name);
+    QStringList paths;
+    for (int i = 0; i < count; ++i) {
+        const QString& name = names[i % names.size()];
+        const QString path = QDir(folder).filePath(
+            QStringLiteral("%1-%2").arg(i, 4, 10, QLatin1Char('0')).arg(name));
+        if (!QFile::copy(QDir(clips).filePath(name), path)) {
+            Fail(QStringLiteral("cannot copy ") + name);
+        }
+        paths << path;
+    }
+    return paths;
+}
+
+double ProcessorSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+struct Run {
+    double seconds = 0;
+    double processorSeconds = 0;  // of this process alone, not its helpers
+    qint64 longestGapMs = 0;
+    QStringList warnings;
+    int rows = 0;
+};
+
+// One click of the run over paths, with helpers or in this thread.
+Run RunOnce(const QStringList& paths, const std::optional<ExtractorPoolOptions>& helpers) {
+    SilentDialogs dialogs;
+    NoEvents noEvents;
+    LoopEvents loopEvents;
+    Platform platform;
+    platform.dialogs = &dialogs;
+    platform.events = helpers ? static_cast<EventPump*>(&loopEvents) : &noEvents;
+    platform.programFolder = QCoreApplication::applicationDirPath();
+    ListViewModel input(false);
+    ListViewModel results(true);
+    ResultsGrid(results).CreateResultColumns();
+    ProgressState progress;
+    MousePointerState pointer;
+    CommandContext context{platform, input, results, progress, pointer};
+    for (const QString& path : paths) {
+        input.AddItem(path);
+    }
+    bool running = false;
+
+    // A timer that should tick every 5 ms: the longest wait between two ticks
+    // is the longest time the window would not have answered.
+    Run run;
+    QElapsedTimer sinceTick;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        run.longestGapMs = std::max(run.longestGapMs, sinceTick.elapsed());
+        sinceTick.restart();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    const double processorStart = ProcessorSeconds();
+    sinceTick.start();
+    ticker.start(5);
+    if (helpers) {
+        ExtractionRun(context, running, *helpers).PushButton2_Click();
+    } else {
+        static GioShell shell;
+        ExtractionRun(context, running,
+                      ProgramMediaInfoLibrary(QCoreApplication::applicationDirPath()), shell)
+            .PushButton2_Click();
+    }
+    run.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    run.processorSeconds = ProcessorSeconds() - processorStart;
+    run.rows = results.ItemCount();
+    run.warnings = dialogs.warnings;
+    return run;
+}
+
+QString MediainfoTemplate(const QString& folder) {
+    QString sections[3];
+    for (const CatalogueField& field : FieldCatalogue()) {
+        if (field.source == FieldSource::Library) {
+            QString& section = sections[static_cast<int>(field.stream)];
+            section += (section.isEmpty() ? QString() : QStringLiteral("|")) + QLatin1Char('%') +
+                       QString::fromWCharArray(field.parameter) + QLatin1Char('%');
+        }
+    }
+    const QString path = QDir(folder).filePath(QStringLiteral("template.txt"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        Fail(QStringLiteral("cannot write the template"));
+    }
+    file.write(QStringLiteral("General;%1\\n\nVideo;%2\\n\nAudio;%3\\n\n")
+                   .arg(sections[0], sections[1], sections[2])
+                   .toUtf8());
+    return path;
+}
+
+// Seconds of the mediainfo program over paths, or a negative number without it.
+double MediainfoSeconds(const QString& templatePath, const QStringList& paths, QString* sample) {
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("mediainfo"));
+    if (program.isEmpty()) {
+        return -1;
+    }
+    QProcess mediainfo;
+    mediainfo.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer clock;
+    clock.start();
+    mediainfo.start(program,
+                    QStringList{QStringLiteral("--Output=file://") + templatePath} + paths);
+    if (!mediainfo.waitForFinished(-1) || mediainfo.exitCode() != 0) {
+        Fail(QStringLiteral("mediainfo failed"));
+    }
+    const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    QProcess one;
+    one.start(program, {QStringLiteral("--Output=file://") + templatePath, paths.front()});
+    one.waitForFinished(-1);
+    *sample = QString::fromUtf8(one.readAllStandardOutput()).trimmed();
+    return seconds;
+}
+
+// The peak memory of a fresh process that runs (b) over the listed paths.
+long PeakOfRunInOwnProcess(const QStringList& paths, const QString& folder) {
+    const QString list = QDir(folder).filePath(QStringLiteral("list.txt"));
+    QFile file(list);
+    if (!file.open(QIODevice::WriteOnly)) {
+        Fail(QStringLiteral("cannot write the list"));
+    }
+    file.write(paths.join(QLatin1Char('\n')).toUtf8());
+    file.close();
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--peak-of-run"), list});
+    if (!child.waitForFinished(-1) || child.exitCode() != 0) {
+        Fail(QStringLiteral("the measuring child failed"));
+    }
+    return child.readAllStandardOutput().trimmed().toLong();
+}
+
+int PrintPeakOfRun(const QString& list) {
+    QFile file(list);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return 1;
+    }
+    const QStringList paths = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    ExtractorPoolOptions helpers = ProgramExtractorOptions({});
+    helpers.program = HelperProgram();
+    helpers.watchdog = std::chrono::milliseconds(kLoopingWatchdogMs);
+    const Run run = RunOnce(paths, helpers);
+    if (run.rows != paths.size()) {
+        return 1;
+    }
+    std::printf("%ld\n", bench::PeakMemoryKb());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    if (argc == 3 && QByteArray(argv[1]) == "--peak-of-run") {
+        return PrintPeakOfRun(QString::fromLocal8Bit(argv[2]));
+    }
+    const int count = argc > 1 ? std::atoi(argv[1]) : 1000;
+    if (!QFileInfo(HelperProgram()).isExecutable()) {
+        Fail(QStringLiteral("no helper program at ") + HelperProgram());
+    }
+    QTemporaryDir folder;
+    const QStringList paths = MakeFiles(folder.path(), count);
+    ExtractorPoolOptions helpers;
+    helpers.program = HelperProgram();
+    const QString templatePath = MediainfoTemplate(folder.path());
+
+    // Rounds alternate the three and keep each one's best, so that none pays
+    // alone for a cold cache or a burst of other work on the machine.
+    double oneThread = 1e9;
+    double pool = 1e9;
+    double poolProcessor = 1e9;
+    double mediainfo = 1e9;
+    qint64 longestGap = 0;
+    QString sample;
+    for (int round = 0; round < kRounds; ++round) {
+        const Run a = RunOnce(paths, std::nullopt);
+        const Run b = RunOnce(paths, helpers);
+        if (a.rows != count || b.rows != count || !a.warnings.isEmpty() ||
+            b.warnings != a.warnings) {
+            Fail(QStringLiteral("the runs went wrong: %1 and %2 rows, %3 and %4 reports")
+                     .arg(a.rows)
+                     .arg(b.rows)
+                     .arg(a.warnings.size())
+                     .arg(b.warnings.size()));
+        }
+        oneThread = std::min(oneThread, a.seconds);
+        pool = std::min(pool, b.seconds);
+        poolProcessor = std::min(poolProcessor, b.processorSeconds);
+        longestGap = std::max(longestGap, b.longestGapMs);
+        const double c = MediainfoSeconds(templatePath, paths, &sample);
+        if (c >= 0) {
+            mediainfo = std::min(mediainfo, c);
+        }
+    }
+    const QString looping = kSourceDir + QStringLiteral("/../tests/media/damaged/looping-1.webm");
+    const long peakWithout = PeakOfRunInOwnProcess(paths, folder.path());
+    const long peakWith = PeakOfRunInOwnProcess(QStringList(paths) << looping, folder.path());
+
+    std::printf("files: %d of about %lld kB, best of %d rounds, %d helpers\n", count,
+                QFileInfo(paths.front()).size() / 1024, kRounds,
+                std::max(1, QThread::idealThreadCount()));
+    std::printf("(a) one-thread run:      %7.1f files/s (%.2f s)\n", count / oneThread, oneThread);
+    std::printf(
+        "(b) run with helpers:    %7.1f files/s (%.2f s; the window's own processor "
+        "time %.2f s)\n",
+        count / pool, pool, poolProcessor);
+    if (mediainfo < 1e9) {
+        std::printf("(c) mediainfo template:  %7.1f files/s (%.2f s)\n", count / mediainfo,
+                    mediainfo);
+    } else {
+        std::printf("(c) mediainfo template:  not installed\n");
+    }
+    std::printf("ratio (b)/(a): %.2f (target at least 1.8)\n", oneThread / pool);
+    if (mediainfo < 1e9) {
+        std::printf("ratio (b)/(c): %.2f (target at least 1.6)\n", mediainfo / pool);
+    }
+    std::printf(
+        "longest time between two turns of the event loop during (b): %lld ms "
+        "(target under 100)\n",
+        longestGap);
+    std::printf(
+        "peak memory of the process running (b): %ld kB; with a looping file: %ld kB; "
+        "the looping file adds %.1f MB (target under 50, watchdog %d s)\n",
+        peakWithout, peakWith, static_cast<double>(peakWith - peakWithout) / 1024,
+        kLoopingWatchdogMs / 1000);
+    std::printf("mediainfo's first line for the first file: %s\n",
+                qPrintable(sample.section(QLatin1Char('\n'), 0, 0)));
+    return 0;
+}

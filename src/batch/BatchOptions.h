@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <chrono>
+#include <optional>
+
+namespace quorvid {
+
+enum class OutputFormat { Text, Csv, Json };
+
+struct BatchOptions {
+    // Files and folders in the order given; "-" stands for standard input.
+    QStringList paths;
+    bool nulSeparated = false;
+    QString extension = QStringLiteral("*");
+    OutputFormat format = OutputFormat::Text;
+    // Empty for standard output.
+    QString outputFile;
+    // A file whose reading makes no progress for this long is given up.
+    std::chrono::milliseconds fileTimeout = std::chrono::seconds(60);
+    bool quiet = false;
+    bool help = false;
+    bool version = false;
+};
+
+// The options of a command line (without the program name), or nothing after
+// writing what is wrong into error.
+std::optional<BatchOptions> ParseBatchOptions(const QStringList& arguments, QString& error);
+
+QString BatchHelpText();
+
+}  // namespace quorvid

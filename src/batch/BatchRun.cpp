@@ -1,0 +1,287 @@
+#include "batch/BatchRun.h"
+
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringEncoder>
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+#include "app/Dialogs.h"
+#include "app/ErrorReport.h"
+#include "app/EventPump.h"
+#include "app/FileSystemObject.h"
+#include "app/PathFunctions.h"
+#include "app/Platform.h"
+#include "export/AlignedTextLayout.h"
+#include "export/RecordFormats.h"
+#include "extract/ExtractionFeed.h"
+#include "extract/ExtractionReplay.h"
+#include "extract/ResultsStore.h"
+#include "input/AddFolder.h"
+#include "input/FolderWalk.h"
+#include "input/SampleFiles.h"
+
+namespace quorvid {
+
+namespace {
+
+// How many files may be queued ahead of the one written next: enough to keep
+// every worker busy, few enough that waiting rows stay small.
+constexpr qsizetype kFilesQueuedAhead = 64;
+constexpr std::chrono::milliseconds kProgressTick{100};
+
+// One line of standard error: control characters in paths or descriptions
+// would split it or move the cursor.
+QString OneLine(const QString& text) {
+    QString line = text;
+    for (QChar& character : line) {
+        if (character.unicode() < 0x20 || character.unicode() == 0x7F) {
+            character = u' ';
+        }
+    }
+    return line;
+}
+
+// The seams the folder walk needs: its yields check for Ctrl+C, its rare
+// reports become lines on standard error.
+class WalkEvents : public EventPump {
+  public:
+    explicit WalkEvents(std::function<void()> check) : check_(std::move(check)) {}
+    void DoEvents() override { check_(); }
+
+  private:
+    std::function<void()> check_;
+};
+
+class WalkDialogs : public Dialogs {
+  public:
+    explicit WalkDialogs(std::function<void(const QString&)> report) : report_(std::move(report)) {}
+    void Message(const QString& text) override { report_(text); }
+    void Warning(const QString&, const QString& text) override { report_(text); }
+    bool AskYesNo(const QString&) override { return false; }
+    QString InputBox(const QString&, const QString&) override { return {}; }
+    QStringList OpenFiles(const QString&, const QString&) override { return {}; }
+    QString SaveFile(const QString&, const QString&) override { return {}; }
+    QString PickFolder(const QString&, const QString&) override { return {}; }
+
+  private:
+    std::function<void(const QString&)> report_;
+};
+
+}  // namespace
+
+// Where the rows go: standard output, or a file replaced only on Commit.
+class OutputSink {
+  public:
+    explicit OutputSink(const QString& fileName) {
+        if (fileName.isEmpty()) {
+            stdout_.open(STDOUT_FILENO, QIODevice::WriteOnly, QFileDevice::DontCloseHandle);
+            device_ = &stdout_;
+            return;
+        }
+        const QFileInfo target(fileName);
+        if (target.exists() && !target.isFile()) {
+            error_ = QStringLiteral("%1: not a regular file; left as it is").arg(fileName);
+            return;
+        }
+        file_ = std::make_unique<QSaveFile>(fileName);
+        if (!file_->open(QIODevice::WriteOnly)) {
+            error_ = QStringLiteral("%1: %2").arg(fileName, file_->errorString());
+            return;
+        }
+        device_ = file_.get();
+    }
+
+    // Why the output cannot be written; empty while it can.
+    const QString& error() const { return error_; }
+
+    void Write(const QByteArray& bytes) {
+        if (error_.isEmpty() && device_->write(bytes) != bytes.size()) {
+            error_ = device_->errorString();
+        }
+    }
+    // Hands what was written on at once, for rows that stream.
+    void Flush() {
+        if (error_.isEmpty() && file_ == nullptr && !stdout_.flush()) {
+            error_ = stdout_.errorString();
+        }
+    }
+    // Puts the file in place; false (with the reason in error) when it failed.
+    bool Commit() {
+        Flush();
+        if (error_.isEmpty() && file_ != nullptr && !file_->commit()) {
+            error_ = file_->errorString();
+        }
+        return error_.isEmpty();
+    }
+
+  private:
+    QFile stdout_;
+    std::unique_ptr<QSaveFile> file_;
+    QIODevice* device_ = nullptr;
+    QString error_;
+};
+
+BatchRun::BatchRun(const BatchOptions& options, ExtractionFeed& feed,
+                   const volatile std::sig_atomic_t& interrupted)
+    : options_(options), feed_(feed), interrupted_(interrupted), progress_(!options.quiet) {}
+
+void BatchRun::ThrowWhenInterrupted() const {
+    if (interrupted_ != 0) {
+        throw RunInterrupted{};
+    }
+}
+
+void BatchRun::ReportProblem(const QString& text) {
+    ++failures_;
+    progress_.Clear();
+    const QByteArray line = "quorvid-batch: " + OneLine(text).toLocal8Bit() + "\n";
+    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
+}
+
+void BatchRun::ReportFailure(const QString& file, const QString& description, int step) {
+    ReportProblem(QStringLiteral("%1: %2 (step %3)").arg(file, description).arg(step));
+}
+
+void BatchRun::Gather(const QString& argument) {
+    const QString path = QDir::current().absoluteFilePath(argument);
+    if (IsFolder(path)) {
+        WalkEvents events([this] { ThrowWhenInterrupted(); });
+        WalkDialogs dialogs([this](const QString& text) { ReportProblem(text); });
+        Platform platform;
+        platform.events = &events;
+        platform.dialogs = &dialogs;
+        FolderQueue queue{path + QDir::separator()};
+        GetSubDirectories2016(platform, queue, true);
+        AppendQueuedFiles(
+            events, queue, QStringLiteral("*.") + options_.extension,
+            [&](int step, const std::function<void()>& action) {
+                if (const auto failure = FailureOf(action)) {
+                    ReportFailure(argument, *failure, step);
+                }
+            },
+            [&](const QString& file) { files_.push_back(file); });
+    } else if (PathExists(path)) {
+        files_.push_back(path);
+    } else {
+        ReportProblem(QStringLiteral("%1: no such file or folder").arg(argument));
+    }
+}
+
+void BatchRun::GatherFromStandardInput() {
+    QFile input;
+    input.open(STDIN_FILENO, QIODevice::ReadOnly, QFileDevice::DontCloseHandle);
+    const char separator = options_.nulSeparated ? '\0' : '\n';
+    QByteArray pending;
+    while (true) {
+        ThrowWhenInterrupted();
+        const QByteArray chunk = input.read(1 << 16);
+        const bool ended = chunk.isEmpty();
+        pending.append(chunk);
+        qsizetype start = 0;
+        qsizetype end = 0;
+        while ((end = pending.indexOf(separator, start)) >= 0 ||
+               (ended && start < pending.size())) {
+            if (end < 0) {
+                end = pending.size();
+            }
+            const QByteArray bytes = pending.mid(start, end - start);
+            start = end + 1;
+            if (bytes.isEmpty()) {
+                continue;
+            }
+            const QString path = QFile::decodeName(bytes);
+            // A name Qt cannot hold without loss would name another file.
+            if (QFile::encodeName(path) != bytes) {
+                ReportProblem(QStringLiteral("%1: the name is not valid text; left out").arg(path));
+                continue;
+            }
+            Gather(path);
+        }
+        pending.remove(0, std::min(start, pending.size()));
+        if (ended) {
+            return;
+        }
+    }
+}
+
+void BatchRun::Extract(OutputSink& output) {
+    ResultsStore store;
+    const bool streaming = options_.format == OutputFormat::Json;
+    const auto total = static_cast<qsizetype>(files_.size());
+    qsizetype queued = 0;
+    for (qsizetype taken = 0; taken < total; ++taken) {
+        while (queued < total && queued - taken < kFilesQueuedAhead) {
+            feed_.Add(files_[static_cast<size_t>(queued++)]);
+        }
+        const QString& path = files_[static_cast<size_t>(taken)];
+        std::optional<FileExtraction> extraction;
+        while (!extraction) {
+            ThrowWhenInterrupted();
+            progress_.Show(taken, total, FileNameFromPath(path));
+            extraction = feed_.TakeNext(kProgressTick);
+        }
+        // Ctrl+C at a terminal reaches the helpers too: a file whose helper it
+        // stopped is no failure to report.
+        ThrowWhenInterrupted();
+        ReportingProcedure procedure(
+            [&](int step, const QString& description) { ReportFailure(path, description, step); });
+        WriteExtractionRow(procedure, store, *extraction);
+        if (streaming) {
+            output.Write(JsonRowLine(store, store.ItemCount()));
+            output.Flush();
+            store.ClearRows();
+        }
+    }
+    progress_.Show(total, total, QString());
+    progress_.Clear();
+    if (options_.format == OutputFormat::Csv) {
+        output.Write(CsvHeaderLine(store));
+        for (int row = 1; row <= store.ItemCount(); ++row) {
+            output.Write(CsvRowLine(store, row));
+        }
+    } else if (options_.format == OutputFormat::Text) {
+        WalkEvents noYields([] {});
+        AlignedTextLayout layout(store, noYields);
+        layout.MeasureWidths(AlignedTextLayout::Headers::Count,
+                             [](const StepFailure& failure) { throw failure; });
+        QStringEncoder encoder(QStringConverter::System);
+        output.Write(TextFileLine(encoder, layout.HeaderLine()));
+        QString line;
+        line.reserve(layout.LineLength());
+        for (int row = 1; row <= store.ItemCount(); ++row) {
+            line.resize(0);
+            layout.AppendRow(line, row);
+            output.Write(TextFileLine(encoder, line));
+        }
+    }
+}
+
+int BatchRun::Run() {
+    OutputSink output(options_.outputFile);
+    if (!output.error().isEmpty()) {
+        ReportProblem(output.error());
+        return kExitUsageOrOutput;
+    }
+    for (const QString& argument : options_.paths) {
+        if (argument == QLatin1String("-")) {
+            GatherFromStandardInput();
+        } else {
+            Gather(argument);
+        }
+    }
+    Extract(output);
+    ThrowWhenInterrupted();
+    if (!output.Commit()) {
+        ReportProblem(QStringLiteral("the output was not written (%1)").arg(output.error()));
+        return kExitUsageOrOutput;
+    }
+    return failures_ == 0 ? kExitSuccess : kExitSomeFilesFailed;
+}
+
+}  // namespace quorvid

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <csignal>
+#include <vector>
+
+#include "batch/BatchOptions.h"
+#include "batch/ProgressLine.h"
+
+namespace quorvid {
+
+class ExtractionFeed;
+class OutputSink;
+
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitSomeFilesFailed = 1;
+inline constexpr int kExitUsageOrOutput = 2;
+
+// Thrown out of any phase when the run is asked to stop (Ctrl+C); it is no
+// std::exception, so no step's failure handling catches it.
+struct RunInterrupted {};
+
+// One command-line run: gathers the paths, extracts them in order through the
+// feed and writes the rows in the chosen format.
+class BatchRun {
+  public:
+    // interrupted: set from a signal handler when the run should stop.
+    BatchRun(const BatchOptions& options, ExtractionFeed& feed,
+             const volatile std::sig_atomic_t& interrupted);
+
+    // The exit status. Throws RunInterrupted; an output file is then left as it was.
+    int Run();
+
+  private:
+    void Gather(const QString& argument);
+    void GatherFromStandardInput();
+    void Extract(OutputSink& output);
+    void ReportFailure(const QString& file, const QString& description, int step);
+    void ReportProblem(const QString& text);
+    void ThrowWhenInterrupted() const;
+
+    const BatchOptions& options_;
+    ExtractionFeed& feed_;
+    const volatile std::sig_atomic_t& interrupted_;
+    ProgressLine progress_;
+    std::vector<QString> files_;
+    int failures_ = 0;
+};
+
+}  // namespace quorvid

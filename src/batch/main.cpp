@@ -1,0 +1,94 @@
+#include <QCoreApplication>
+#include <QFile>
+#include <QThread>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+
+#include "batch/BatchOptions.h"
+#include "batch/BatchRun.h"
+#include "extract/ExtractorPool.h"
+#include "extract/FileExtractor.h"
+#include "extract/GioShell.h"
+#include "extract/MediaInfoDLL.h"
+#include "extract/PoolExtractionFeed.h"
+#include "extract/ThreadedExtractionFeed.h"
+
+namespace {
+
+volatile std::sig_atomic_t stopSignal = 0;
+
+void OnStopSignal(int signal) {
+    stopSignal = signal;
+}
+
+void WriteError(const QString& text) {
+    const QByteArray line = "quorvid-batch: " + text.toLocal8Bit() + "\n";
+    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    using namespace quorvid;
+    QCoreApplication application(argc, argv);
+
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        const QString argument = QFile::decodeName(argv[i]);
+        // A name Qt cannot hold without loss would name another file.
+        if (QFile::encodeName(argument) != QByteArray(argv[i])) {
+            WriteError(QStringLiteral("argument %1 is not valid text").arg(i));
+            return kExitUsageOrOutput;
+        }
+        arguments << argument;
+    }
+    QString error;
+    const std::optional<BatchOptions> options = ParseBatchOptions(arguments, error);
+    if (!options) {
+        WriteError(error);
+        WriteError(QStringLiteral("Try 'quorvid-batch --help' for more information."));
+        return kExitUsageOrOutput;
+    }
+    if (options->help) {
+        std::fputs(BatchHelpText().toLocal8Bit().constData(), stdout);
+        return kExitSuccess;
+    }
+    if (options->version) {
+        std::printf("quorvid-batch %s\n", QUORVID_VERSION);
+        return kExitSuccess;
+    }
+
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
+    // The files are read in the sandboxed helpers beside the program; without
+    // them, on worker threads of this process.
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    MediaInfoLibrary& library = ProgramMediaInfoLibrary(programFolder);
+    GioShell shell;
+    const FileExtractor inProcess(library, shell);
+    ExtractorPoolOptions helpers = ProgramExtractorOptions(programFolder);
+    helpers.watchdog = options->fileTimeout;
+    auto pool = std::make_unique<ExtractorPool>(helpers);
+    std::unique_ptr<ExtractionFeed> feed;
+    if (pool->Start()) {
+        feed = std::make_unique<PoolExtractionFeed>(*pool, inProcess);
+    } else {
+        feed = std::make_unique<ThreadedExtractionFeed>(library, QThread::idealThreadCount());
+    }
+    try {
+        return BatchRun(*options, *feed, stopSignal).Run();
+    } catch (const RunInterrupted&) {
+        // The output file is gone by now. The helpers are stopped; files still
+        // being read on threads are not waited for: the signal ends the program.
+        pool.reset();
+        const int signal = stopSignal;
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+        return 128 + signal;
+    }
+}

@@ -1,0 +1,37 @@
+// quorvid-extractor: reads the files its parent names, one at a time, and
+// streams what it finds back. It runs the library on hostile files so that the
+// window does not have to, confined to reading once its libraries are loaded.
+#include <unistd.h>
+#include <QCoreApplication>
+#include <cstdio>
+#include <cstdlib>
+
+#include "extract/ExtractorService.h"
+#include "extract/FileExtractor.h"
+#include "extract/GioShell.h"
+#include "extract/MediaInfoDLL.h"
+#include "extract/Sandbox.h"
+
+int main(int argc, char** argv) {
+    // Local files only: no desktop daemons to talk to once confined.
+    setenv("GIO_USE_VFS", "local", 1);
+    QCoreApplication application(argc, argv);
+    if (!quorvid::LimitResources()) {
+        std::fprintf(stderr, "quorvid-extractor: the resource limits could not be set\n");
+    }
+
+    quorvid::GioShell shell;
+    const quorvid::FileExtractor extractor(
+        quorvid::ProgramMediaInfoLibrary(QCoreApplication::applicationDirPath()), shell);
+    // One extraction of a file that surely exists loads whatever the library,
+    // GIO and the locale load on first use, while that is still allowed.
+    extractor.Extract(QCoreApplication::applicationFilePath());
+
+    if (const auto problem = quorvid::ConfineToReading()) {
+        std::fprintf(stderr, "quorvid-extractor: %s\n", qPrintable(*problem));
+    }
+    if (!quorvid::SendReady(STDOUT_FILENO)) {
+        return 0;
+    }
+    return quorvid::ServeExtractions(extractor, STDIN_FILENO, STDOUT_FILENO);
+}

@@ -1,0 +1,276 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include "app/CommandContext.h"
+#include "app/ListViewModel.h"
+#include "app/MousePointer.h"
+#include "app/ProgressState.h"
+#include "export/TextFileExport.h"
+#include "extract/ExtractionRun.h"
+#include "input/AddFolder.h"
+#include "input/FolderWalk.h"
+#include "support/TestPlatform.h"
+
+namespace quorvid {
+namespace {
+
+struct Finished {
+    int exitCode = -1;
+    QProcess::ExitStatus exitStatus = QProcess::CrashExit;
+    QByteArray out;
+    QByteArray err;
+};
+
+Finished RunBatch(const QStringList& arguments, const QByteArray& input = {}) {
+    QProcess process;
+    process.start(QStringLiteral(QUORVID_BATCH_PROGRAM), arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    EXPECT_TRUE(process.waitForFinished(120000));
+    return {process.exitCode(), process.exitStatus(), process.readAllStandardOutput(),
+            process.readAllStandardError()};
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+// Copies of the committed media in a folder and a subfolder. The access time is
+// set after the modification time and recent, so reading the files changes
+// neither and every run sees the same dates.
+class MediaFolder {
+  public:
+    MediaFolder() {
+        QDir().mkpath(sub());
+        const QDir media(QStringLiteral(QUORVID_TEST_MEDIA_DIR));
+        for (const QString& name : media.entryList(QDir::Files)) {
+            Copy(media.filePath(name), dir.filePath(name));
+        }
+        Copy(media.filePath(QStringLiteral("h264-aac.mp4")), sub() + QStringLiteral("/inner.mp4"));
+    }
+    QString root() const { return dir.path(); }
+    QString sub() const { return dir.filePath(QStringLiteral("sub")); }
+    void Copy(const QString& from, const QString& to) const {
+        QFile::copy(from, to);
+        QFile file(to);
+        file.open(QIODevice::ReadWrite);
+        const QDateTime now = QDateTime::currentDateTime();
+        file.setFileTime(now.addSecs(-3600), QFileDevice::FileModificationTime);
+        file.setFileTime(now, QFileDevice::FileAccessTime);
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST(BatchProgramTest, TextOutputEqualsTheWindowsTextFileOfTheSameFolder) {
+    MediaFolder folder;
+    test::TestPlatform test;
+    ListViewModel inputList(false);
+    ListViewModel resultsGrid(true);
+    ProgressState progress;
+    MousePointerState pointer;
+    CommandContext context{test.platform, inputList, resultsGrid, progress, pointer};
+    ResultsGrid(resultsGrid).CreateResultColumns();
+    FolderQueue queue{folder.root() + QDir::separator()};
+    GetSubDirectories2016(test.platform, queue, true);
+    AppendQueuedFiles(
+        test.events, queue, QStringLiteral("*.*"),
+        [](int, const std::function<void()>& action) { action(); },
+        [&](const QString& path) { inputList.AddItem(path); });
+    bool running = false;
+    const QString startFolder = QDir::currentPath();
+    ExtractionRun(context, running).PushButton2_Click();
+    QDir::setCurrent(startFolder);
+    const QString windowFile = test.folder.filePath(QStringLiteral("window.txt"));
+    SaveListviewProperlySpaced(test.platform, resultsGrid, windowFile, nullptr);
+    ASSERT_GT(resultsGrid.ItemCount(), 5);
+    ASSERT_GT(resultsGrid.ColumnCount(), 53);
+
+    const QString batchFile = test.folder.filePath(QStringLiteral("batch.txt"));
+    const Finished batch = RunBatch({folder.root(), QStringLiteral("-o"), batchFile});
+    EXPECT_EQ(batch.exitCode, 0) << batch.err.constData();
+    EXPECT_TRUE(batch.out.isEmpty());
+    const QByteArray expected = ReadAll(windowFile);
+    EXPECT_EQ(ReadAll(batchFile), expected);
+
+    // Standard output carries the same bytes; --ext picks by extension.
+    EXPECT_EQ(RunBatch({QStringLiteral("-q"), folder.root()}).out, expected);
+    const Finished onlyMp4 = RunBatch({QStringLiteral("--ext=MP4"), folder.root()});
+    EXPECT_EQ(onlyMp4.out.count("\r\n"), 1 + 4);  // header, three .mp4 and sub/inner.mp4
+}
+
+TEST(BatchProgramTest, ExitStatusesAndOneLinePerFailure) {
+    MediaFolder folder;
+    const QString good = folder.dir.filePath(QStringLiteral("h264-aac.mp4"));
+    EXPECT_EQ(RunBatch({good}).exitCode, 0);
+    for (const QStringList& usage :
+         {QStringList{}, QStringList{QStringLiteral("--format"), QStringLiteral("xml"), good},
+          QStringList{QStringLiteral("--bogus"), good}, QStringList{QStringLiteral("-o")}}) {
+        const Finished run = RunBatch(usage);
+        EXPECT_EQ(run.exitCode, 2) << usage.join(u' ').toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+    EXPECT_EQ(RunBatch({good, QStringLiteral("-o"), folder.dir.filePath(QStringLiteral("no/x"))})
+                  .exitCode,
+              2);
+
+    // An output that is no regular file would be replaced by one: it is refused.
+    const QString fifo = folder.dir.filePath(QStringLiteral("rows.fifo"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_EQ(RunBatch({good, QStringLiteral("-o"), fifo}).exitCode, 2);
+    struct stat status {};
+    EXPECT_TRUE(stat(QFile::encodeName(fifo).constData(), &status) == 0 &&
+                S_ISFIFO(status.st_mode));
+    QFile::remove(fifo);
+
+    const Finished missing = RunBatch({good, folder.dir.filePath(QStringLiteral("gone.mp4"))});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.out.count("\r\n"), 2);
+    EXPECT_EQ(missing.err, "quorvid-batch: " + QFile::encodeName(folder.dir.path()) +
+                               "/gone.mp4: no such file or folder\n");
+
+    // A file that vanishes after it was listed keeps its row; each failed step
+    // is one line naming the file, the description and the step.
+    QStringList paths;
+    for (int i = 0; i < 200; ++i) {
+        paths << folder.dir.filePath(QStringLiteral("copy%1.mp4").arg(i));
+        QFile::copy(good, paths.back());
+    }
+    QProcess process;
+    process.start(QStringLiteral(QUORVID_BATCH_PROGRAM),
+                  {QStringLiteral("--format=json"), QStringLiteral("-")});
+    process.write(QFile::encodeName(paths.join(u'\n')));
+    process.closeWriteChannel();
+    while (!process.canReadLine() && process.waitForReadyRead(30000)) {
+    }
+    ASSERT_TRUE(QFile::remove(paths.back()));
+    ASSERT_TRUE(process.waitForFinished(120000));
+    EXPECT_EQ(process.exitCode(), 1);
+    EXPECT_EQ(process.readAllStandardOutput().count('\n'), paths.size());
+    const QList<QByteArray> lines = process.readAllStandardError().trimmed().split('\n');
+    const QByteArray prefix = "quorvid-batch: " + QFile::encodeName(paths.back()) + ": ";
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_TRUE(lines.front().startsWith(prefix)) << lines.front().constData();
+    EXPECT_TRUE(lines.front().endsWith(" (step 222)")) << lines.front().constData();
+    for (const QByteArray& line : lines) {
+        EXPECT_TRUE(line.startsWith(prefix) && line.contains(" (step 2")) << line.constData();
+    }
+}
+
+TEST(BatchProgramTest, StandardInputTakesPathsEndedByNulBytes) {
+    MediaFolder folder;
+    const QString odd = folder.dir.filePath(QStringLiteral("two\nlines.mp4"));
+    QFile::copy(folder.dir.filePath(QStringLiteral("h264-aac.mp4")), odd);
+    const QByteArray input = QFile::encodeName(odd) + '\0' + QFile::encodeName(folder.sub()) + '\0';
+    const Finished run = RunBatch({QStringLiteral("--format"), QStringLiteral("json"),
+                                   QStringLiteral("-0"), QStringLiteral("-")},
+                                  input);
+    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+    const QList<QByteArray> rows = run.out.split('\n');
+    ASSERT_EQ(rows.size(), 3);  // two rows and the empty text after the last LF
+    EXPECT_TRUE(rows[0].startsWith("{\"Video File/s\":\"" + folder.dir.path().toUtf8() +
+                                   "/two\\nlines.mp4\",\"General - Format\":\"MPEG-4\","));
+    EXPECT_TRUE(rows[1].contains("/sub/inner.mp4\""));
+}
+
+TEST(BatchProgramTest, AFileOnWhichTheLibraryLoopsCostsItsLibraryCellsAndOneLine) {
+    const QString looping = QStringLiteral(QUORVID_TEST_MEDIA_DIR "/damaged/looping-1.webm");
+    const QString good = QStringLiteral(QUORVID_TEST_MEDIA_DIR "/h264-aac.mp4");
+    const Finished run = RunBatch({QStringLiteral("--file-timeout=1.5"), QStringLiteral("--format"),
+                                   QStringLiteral("csv"), looping, good});
+    EXPECT_EQ(run.exitCode, 1);
+    const QList<QByteArray> lines = run.err.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 1) << run.err.constData();
+    EXPECT_TRUE(lines[0].startsWith("quorvid-batch: " + QFile::encodeName(looping) +
+                                    ": The metadata library did not finish reading this file "
+                                    "within 1.5 seconds."))
+        << lines[0].constData();
+    const QList<QByteArray> rows = run.out.split('\n');
+    ASSERT_EQ(rows.size(), 4);  // header, two rows, the empty text after the last line end
+    EXPECT_TRUE(
+        rows[1].startsWith(QFile::encodeName(looping) + QByteArray(42, ',') + "looping-1.webm,"))
+        << rows[1].constData();
+    EXPECT_TRUE(rows[2].startsWith(QFile::encodeName(good) + ",MPEG-4,"));
+}
+
+// The pids of the processes whose parent is pid.
+std::vector<qint64> ChildrenOf(qint64 pid) {
+    std::vector<qint64> children;
+    QDirIterator processes(QStringLiteral("/proc"), QDir::Dirs | QDir::NoDotAndDotDot);
+    while (processes.hasNext()) {
+        const QString entry = processes.next();
+        bool isProcess = false;
+        QFileInfo(entry).fileName().toLongLong(&isProcess);
+        if (!isProcess) {
+            continue;
+        }
+        const QByteArray stat = ReadAll(entry + QStringLiteral("/stat"));
+        // pid (name) state ppid ...: the name may hold blanks, the last ")" ends it.
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1].toLongLong() == pid) {
+            children.push_back(QFileInfo(entry).fileName().toLongLong());
+        }
+    }
+    return children;
+}
+
+TEST(BatchProgramTest, CtrlCKeepsTheOldOutputFileAndLeavesNoHelperRunning) {
+    QTemporaryDir media;
+    const QString source = QStringLiteral(QUORVID_TEST_MEDIA_DIR "/h264-aac.mp4");
+    for (int i = 0; i < 1000; ++i) {
+        QFile::copy(source, media.filePath(QStringLiteral("clip%1.mp4").arg(i)));
+    }
+    QTemporaryDir target;
+    const QString output = target.filePath(QStringLiteral("rows.jsonl"));
+    {
+        QFile old(output);
+        old.open(QIODevice::WriteOnly);
+        old.write("old rows\n");
+    }
+    QProcess process;
+    process.start(QStringLiteral(QUORVID_BATCH_PROGRAM),
+                  {QStringLiteral("--format=json"), QStringLiteral("-o"), output, media.path()});
+    ASSERT_TRUE(process.waitForStarted());
+    // Rows are being written once a file the program holds open in the target's
+    // folder (its unnamed temporary file) has grown.
+    const QString fds = QStringLiteral("/proc/%1/fd").arg(process.processId());
+    const auto writing = [&] {
+        for (const QFileInfo& fd : QDir(fds).entryInfoList(QDir::Files | QDir::System)) {
+            if (fd.symLinkTarget().startsWith(target.path()) && fd.size() > 0) {
+                return true;
+            }
+        }
+        return false;
+    };
+    for (int wait = 0; wait < 600 && !writing(); ++wait) {
+        QThread::msleep(50);
+    }
+    ASSERT_TRUE(writing());
+    const std::vector<qint64> helpers = ChildrenOf(process.processId());
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
+
+    EXPECT_EQ(ReadAll(output), "old rows\n");
+    EXPECT_EQ(QDir(target.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("rows.jsonl")});
+    QThread::msleep(200);
+    for (const qint64 helper : helpers) {
+        EXPECT_FALSE(QFileInfo::exists(QStringLiteral("/proc/%1").arg(helper)))
+            << "helper " << helper << " still runs";
+    }
+}
+
+}  // namespace
+}  // namespace quorvid

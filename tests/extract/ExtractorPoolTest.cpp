@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include "extract/ExtractionSteps.h"
+#include "extract/ExtractorPool.h"
+#include "extract/ExtractorProtocol.h"
+#include "extract/FieldCatalogue.h"
+#include "extract/HelperProcesses.h"
+
+namespace quorvid {
+namespace {
+
+using test::ChildPids;
+
+ExtractorPoolOptions ScriptedHelpers() {
+    ExtractorPoolOptions options;
+    options.program = QStringLiteral(QUORVID_SCRIPTED_EXTRACTOR);
+    options.helperCount = 2;
+    options.watchdog = std::chrono::milliseconds(300);
+    options.maxBytesPerFile = 1024 * 1024;
+    return options;
+}
+
+QString FailureText(const FileExtraction& record) {
+    for (const ExtractionEvent& event : record.events()) {
+        if (event.kind == ExtractionEvent::Kind::Failure) {
+            return event.text;
+        }
+    }
+    return {};
+}
+
+TEST(ExtractorPoolTest, MisbehavingHelpersCostTheirFileOneReportAndAreReplaced) {
+    QTemporaryDir folder;
+    const auto path = [&](const char* name) { return folder.filePath(QString::fromUtf8(name)); };
+    // Newlines, a name that was not UTF-8 and a lone surrogate cross the pipe as they are.
+    const QString odd = path("new\nline ") + QFile::decodeName("\xff\xfe.mp4") + QChar(0xD800);
+    const QStringList paths = {path("good-1.mp4"), path("crash.mp4"),  odd,
+                               path("exit.mkv"),   path("loop.mov"),   path("flood.ts"),
+                               path("garble.avi"), path("killme.mp4"), path("good-2.mp4")};
+    ExtractorPool pool(ScriptedHelpers());
+    ASSERT_TRUE(pool.Start());
+    std::vector<ExtractorPool::Ticket> tickets;
+    for (const QString& file : paths) {
+        tickets.push_back(pool.Submit(file));
+    }
+    // The helper on "killme" is killed from outside once it has begun.
+    QTimer killer;
+    QObject::connect(&killer, &QTimer::timeout, [&] {
+        QFile pid(path("killme.mp4.pid"));
+        const pid_t helper = pid.open(QIODevice::ReadOnly) ? pid.readAll().toInt() : 0;
+        const std::vector<pid_t> helpers = ChildPids();
+        if (std::find(helpers.begin(), helpers.end(), helper) != helpers.end()) {
+            kill(helper, SIGKILL);
+            killer.stop();
+        }
+    });
+    killer.start(20);
+
+    std::vector<FileExtraction> records;
+    for (const auto ticket : tickets) {
+        std::optional<FileExtraction> record = pool.Take(ticket);
+        ASSERT_TRUE(record);
+        records.push_back(std::move(*record));
+    }
+    for (size_t i = 0; i < records.size(); ++i) {
+        const FileExtraction& record = records[i];
+        EXPECT_EQ(record.path(), paths[static_cast<qsizetype>(i)]);
+        // Every file keeps its file facts, read again without the library if need be.
+        EXPECT_EQ(record.Cell(kFirstFileCell), paths[static_cast<qsizetype>(i)]) << i;
+    }
+    for (const size_t good : {0, 2, 8}) {
+        EXPECT_TRUE(records[good].FailedSteps().empty());
+        EXPECT_EQ(records[good].Cell(1), QStringLiteral("library read ") + paths[good]);
+    }
+    const std::map<size_t, QString> expected = {
+        {1, "The metadata library stopped while reading this file (signal 11)."},
+        {3, "The metadata library stopped while reading this file (exit code 3)."},
+        {4, "The metadata library did not finish reading this file within 0.3 seconds."},
+        {5, "The extraction helper sent more than 1 MB for this file."},
+        {6, "The extraction helper sent data that cannot be read for this file."},
+        {7, "The metadata library stopped while reading this file (signal 9)."}};
+    for (const auto& [index, description] : expected) {
+        const FileExtraction& record = records[index];
+        EXPECT_EQ(record.FailedSteps(), std::vector<int>{step::kOpenFile}) << index;
+        EXPECT_EQ(FailureText(record), description) << index;
+        EXPECT_TRUE(record.Cell(1).isEmpty()) << index;
+    }
+    EXPECT_EQ(pool.helperCount(), 2);
+}
+
+TEST(ExtractorPoolTest, LookaheadReadsThePathThatIsAtThePositionNow) {
+    QStringList list = {"/a.mp4", "/b.mp4", "/c.mp4", "/d.mp4"};
+    ExtractorPool pool(ScriptedHelpers());
+    ASSERT_TRUE(pool.Start());
+    ExtractionLookahead lookahead(
+        pool,
+        [&](int position) -> std::optional<QString> {
+            if (position > list.size()) {
+                return std::nullopt;
+            }
+            return list[position - 1];
+        },
+        static_cast<int>(list.size()));
+    EXPECT_EQ(lookahead.Take(1, list[0])->Cell(kFirstFileCell), "/a.mp4");
+    // b and c were sent ahead; b was replaced and c removed since.
+    list[1] = QStringLiteral("/replaced.mp4");
+    list.removeAt(2);
+    EXPECT_EQ(lookahead.Take(2, list[1])->Cell(kFirstFileCell), "/replaced.mp4");
+    EXPECT_EQ(lookahead.Take(3, list[2])->Cell(kFirstFileCell), "/d.mp4");
+}
+
+TEST(ExtractorPoolTest, AMissingHelperProgramDoesNotStart) {
+    ExtractorPoolOptions options = ScriptedHelpers();
+    options.program = QStringLiteral("/nonexistent/quorvid-extractor");
+    ExtractorPool pool(options);
+    EXPECT_FALSE(pool.Start());
+}
+
+TEST(ExtractorPoolTest, NoHelperOutlivesThePoolOrItsParent) {
+    QTemporaryDir folder;
+    {
+        ExtractorPool pool(ScriptedHelpers());
+        ASSERT_TRUE(pool.Start());
+        pool.Submit(folder.filePath(QStringLiteral("loop.mp4")));
+        QThread::msleep(50);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(ChildPids().size(), 2u);
+    }
+    EXPECT_TRUE(ChildPids().empty());
+
+    // A parent killed outright (kill -9) takes its helpers with it.
+    QProcess parent;
+    parent.start(QStringLiteral(QUORVID_SCRIPTED_EXTRACTOR),
+                 {QStringLiteral("--pool-parent"), folder.filePath(QStringLiteral("loop.mp4"))});
+    ASSERT_TRUE(parent.waitForStarted());
+    std::vector<pid_t> helpers;
+    QElapsedTimer waited;
+    waited.start();
+    while (helpers.size() < 2 && waited.elapsed() < 10000) {
+        QThread::msleep(20);
+        helpers = ChildPids(static_cast<pid_t>(parent.processId()));
+    }
+    ASSERT_EQ(helpers.size(), 2u);
+    kill(static_cast<pid_t>(parent.processId()), SIGKILL);
+    parent.waitForFinished();
+    waited.restart();
+    while (waited.elapsed() < 5000 && std::any_of(helpers.begin(), helpers.end(),
+                                                  [](pid_t pid) { return kill(pid, 0) == 0; })) {
+        QThread::msleep(20);
+    }
+    for (const pid_t helper : helpers) {
+        EXPECT_NE(kill(helper, 0), 0) << "helper " << helper << " outlived its parent";
+    }
+}
+
+TEST(ExtractorProtocolTest, FramesSurviveAnySplitAndBrokenStreamsAreRefused) {
+    const ExtractionEvent detail{ExtractionEvent::Kind::Detail, 276, 0,
+                                 QStringLiteral("File General - Größe"), QStringLiteral("7\n8")};
+    const QByteArray stream = protocol::EncodeStepStarted(9, 132) +
+                              protocol::EncodeEvent(9, detail) + protocol::EncodeFileDone(9);
+    protocol::FrameReader reader;
+    std::vector<protocol::Message> messages;
+    for (const char byte : stream) {
+        reader.Append(&byte, 1);
+        while (auto message = reader.Next()) {
+            messages.push_back(*message);
+        }
+    }
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[0].step, 132);
+    EXPECT_EQ(messages[1].id, 9u);
+    EXPECT_EQ(messages[1].event.header, detail.header);
+    EXPECT_EQ(messages[1].event.text, detail.text);
+    EXPECT_EQ(messages[1].event.step, 276);
+    EXPECT_EQ(messages[2].type, protocol::MessageType::FileDone);
+    EXPECT_FALSE(reader.broken());
+
+    // A frame claiming more than any record holds, and a text running past its frame.
+    protocol::FrameReader huge;
+    huge.Append(QByteArray("\xff\xff\xff\x7f", 4));
+    EXPECT_FALSE(huge.Next());
+    EXPECT_TRUE(huge.broken());
+    QByteArray cut = protocol::EncodeEvent(1, detail);
+    cut[cut.size() - 10] = '\x40';  // the last text's length, now past the frame's end
+    protocol::FrameReader garbled;
+    garbled.Append(cut);
+    EXPECT_FALSE(garbled.Next());
+    EXPECT_TRUE(garbled.broken());
+}
+
+TEST(SandboxTest, RefusesWritesSocketsSignalsAndExecWhileReadsWork) {
+    QTemporaryDir folder;
+    QFile existing(folder.filePath(QStringLiteral("existing")));
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.write("keep");
+    existing.close();
+    QProcess probe;
+    probe.start(QStringLiteral(QUORVID_SANDBOX_PROBE),
+                {QStringLiteral(QUORVID_TEST_MEDIA_DIR "/h264-aac.mp4"), folder.path()});
+    ASSERT_TRUE(probe.waitForFinished(10000));
+    std::map<QString, int> results;
+    for (const QByteArray& line : probe.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> parts = line.split(' ');
+        if (parts.size() == 2) {
+            results[QString::fromLatin1(parts[0])] = parts[1].toInt();
+        }
+    }
+    EXPECT_EQ(results["read"], 0);
+    for (const char* refused : {"write-existing", "create", "truncate"}) {
+        EXPECT_EQ(results[refused], EACCES) << refused;
+    }
+    for (const char* refused : {"unlink", "rename", "mkdir", "chmod", "socket-inet", "socket-inet6",
+                                "socket-unix", "signal-parent", "exec"}) {
+        EXPECT_EQ(results.count(refused), 1u) << refused;
+        EXPECT_EQ(results[refused], EPERM) << refused;
+    }
+    EXPECT_TRUE(existing.open(QIODevice::ReadOnly));
+    EXPECT_EQ(existing.readAll(), "keep");
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+              QStringList{"existing"});
+}
+
+}  // namespace
+}  // namespace quorvid

@@ -1,0 +1,115 @@
+// A stand-in for quorvid-extractor that misbehaves on request: the name of the
+// file says what it does ("crash", "exit", "loop", "flood", "garble", "killme");
+// any other file gets a small record that echoes its path.
+// With --pool-parent FILE it is instead a parent that starts a pool of itself on
+// FILE and waits for ever, to be killed by a test.
+#include <signal.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <cstdlib>
+#include <string>
+
+#include "extract/ExtractionSteps.h"
+#include "extract/ExtractorPool.h"
+#include "extract/ExtractorProtocol.h"
+#include "extract/FieldCatalogue.h"
+
+using namespace quorvid;
+
+namespace {
+
+void Send(const QByteArray& bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = write(STDOUT_FILENO, bytes.constData() + done,
+                                      static_cast<size_t>(bytes.size() - done));
+        if (written <= 0) {
+            _exit(0);
+        }
+        done += written;
+    }
+}
+
+void Cell(std::uint32_t id, int step, int cell, const QString& text) {
+    Send(protocol::EncodeEvent(id, {ExtractionEvent::Kind::Cell, step, cell, {}, text}));
+}
+
+void Misbehave(const QString& path, std::uint32_t id) {
+    const QString name = QFileInfo(path).fileName();
+    if (name.contains(QLatin1String("crash"))) {
+        raise(SIGSEGV);
+    } else if (name.contains(QLatin1String("exit"))) {
+        _exit(3);
+    } else if (name.contains(QLatin1String("loop"))) {
+        for (;;) {
+            pause();
+        }
+    } else if (name.contains(QLatin1String("killme"))) {
+        // Written whole under another name, so that no reader sees half a number.
+        QFile pid(path + QStringLiteral(".pid-new"));
+        if (pid.open(QIODevice::WriteOnly)) {
+            pid.write(QByteArray::number(getpid()));
+        }
+        pid.close();
+        pid.rename(path + QStringLiteral(".pid"));
+        for (;;) {
+            pause();
+        }
+    } else if (name.contains(QLatin1String("flood"))) {
+        const QString text(64 * 1024, QLatin1Char('x'));
+        for (;;) {
+            Cell(id, step::LibraryCellStep(1), 1, text);
+        }
+    } else if (name.contains(QLatin1String("garble"))) {
+        Send(QByteArray("\x07\x00\x00\x00garbage", 11));
+    }
+}
+
+int BeAPoolParent(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    ExtractorPoolOptions options;
+    options.program = QCoreApplication::applicationFilePath();
+    options.helperCount = 2;
+    ExtractorPool pool(options);
+    if (!pool.Start()) {
+        return 1;
+    }
+    pool.Take(pool.Submit(QString::fromLocal8Bit(argv[2])));
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--pool-parent") {
+        return BeAPoolParent(argc, argv);
+    }
+    signal(SIGPIPE, SIG_DFL);
+    Send(protocol::EncodeReady());
+    protocol::FrameReader reader;
+    char chunk[4096];
+    for (;;) {
+        const ssize_t got = read(STDIN_FILENO, chunk, sizeof chunk);
+        if (got <= 0) {
+            return 0;
+        }
+        reader.Append(chunk, got);
+        while (const auto message = reader.Next()) {
+            const std::uint32_t id = message->id;
+            const QString& path = message->path;
+            if ((message->flags & protocol::kSkipLibrary) == 0) {
+                Send(protocol::EncodeStepStarted(id, step::kNewHandle));
+                Send(protocol::EncodeStepStarted(id, step::kOpenFile));
+                Misbehave(path, id);
+                Send(protocol::EncodeStepStarted(id, step::LibraryCellStep(1)));
+                Cell(id, step::LibraryCellStep(1), 1, QStringLiteral("library read ") + path);
+            }
+            Send(protocol::EncodeStepStarted(id, step::kGetFile));
+            Cell(id, step::FileCellStep(kFirstFileCell), kFirstFileCell, path);
+            Send(protocol::EncodeFileDone(id));
+        }
+    }
+}
