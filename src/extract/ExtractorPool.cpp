@@ -27,6 +27,9 @@ constexpr int kFailedStartsToGiveUp = 3;
 // A helper that dies before beginning a file is not the file's fault, unless
 // it happens again.
 constexpr int kLostStartsToGiveUp = 2;
+// A helper loads its libraries before it is ready; on a busy machine that may
+// take longer than a short watchdog allows a file.
+constexpr std::chrono::milliseconds kStartupAllowance = std::chrono::seconds(10);
 
 bool IsLibraryStep(int step) {
     return step < step::kGetFile;
@@ -84,13 +87,11 @@ ExtractorPool::Helper& ExtractorPool::StartHelper() {
     h->process = std::make_unique<QProcess>();
     h->watchdog = std::make_unique<QTimer>();
     h->watchdog->setSingleShot(true);
-    h->watchdog->setInterval(options_.watchdog);
     connect(h->watchdog.get(), &QTimer::timeout, this,
             [this, h] { GiveUp(*h, Breakdown::Silent, {}); });
 
     QProcess& process = *h->process;
     process.setProgram(options_.program);
-    process.setArguments(options_.arguments);
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // The helper goes when this process goes, also when it is killed outright.
     const qint64 parent = parentPid_;
@@ -185,12 +186,17 @@ void ExtractorPool::Dispatch() {
 
 void ExtractorPool::Send(Helper& helper, Ticket ticket) {
     if (helper.sent.empty()) {
-        helper.watchdog->start();
+        RestartWatchdog(helper);
     }
     helper.sent.push_back(ticket);
     const Job& job = jobs_.at(ticket);
     helper.process->write(protocol::EncodeExtract(ticket, job.record.path(),
                                                   job.skipLibrary ? protocol::kSkipLibrary : 0));
+}
+
+void ExtractorPool::RestartWatchdog(Helper& helper) {
+    helper.watchdog->start(helper.ready ? options_.watchdog
+                                        : std::max(options_.watchdog, kStartupAllowance));
 }
 
 void ExtractorPool::ReadFrom(Helper& helper) {
@@ -247,7 +253,7 @@ void ExtractorPool::ReadFrom(Helper& helper) {
     if (helper.sent.empty()) {
         helper.watchdog->stop();
     } else {
-        helper.watchdog->start();
+        RestartWatchdog(helper);
     }
     Dispatch();
 }

@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <QString>
-#include <QStringList>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -24,8 +23,7 @@ namespace quorvid {
 inline constexpr auto kExtractorProgramName = "quorvid-extractor";
 
 struct ExtractorPoolOptions {
-    QString program;  // the helper program
-    QStringList arguments;
+    QString program;      // the helper program
     int helperCount = 0;  // 0: one per core
     // A file whose helper sends nothing for this long is given up.
     std::chrono::milliseconds watchdog = std::chrono::seconds(60);
@@ -61,6 +59,7 @@ class ExtractorPool : public QObject {
     Ticket Submit(const QString& path, bool urgent = false);
     // The record is no longer wanted.
     void Cancel(Ticket ticket);
+    // True once the record can be taken without waiting.
     bool IsDone(Ticket ticket) const;
     // Waits for the record, turning the event loop meanwhile. Nothing when no
     // helper can run (each new one died before it was ready).
@@ -91,6 +90,7 @@ class ExtractorPool : public QObject {
     Helper& StartHelper();
     void Dispatch();
     void Send(Helper& helper, Ticket ticket);
+    void RestartWatchdog(Helper& helper);
     void ReadFrom(Helper& helper);
     void HelperFinished(Helper& helper);
     void GiveUp(Helper& helper, Breakdown breakdown, const QString& detail);

@@ -26,7 +26,7 @@ ExtractorPoolOptions ScriptedHelpers() {
     ExtractorPoolOptions options;
     options.program = QStringLiteral(QUORVID_SCRIPTED_EXTRACTOR);
     options.helperCount = 2;
-    options.watchdog = std::chrono::milliseconds(300);
+    options.watchdog = std::chrono::milliseconds(500);
     options.maxBytesPerFile = 1024 * 1024;
     return options;
 }
@@ -86,7 +86,7 @@ TEST(ExtractorPoolTest, MisbehavingHelpersCostTheirFileOneReportAndAreReplaced) 
     const std::map<size_t, QString> expected = {
         {1, "The metadata library stopped while reading this file (signal 11)."},
         {3, "The metadata library stopped while reading this file (exit code 3)."},
-        {4, "The metadata library did not finish reading this file within 0.3 seconds."},
+        {4, "The metadata library did not finish reading this file within 0.5 seconds."},
         {5, "The extraction helper sent more than 1 MB for this file."},
         {6, "The extraction helper sent data that cannot be read for this file."},
         {7, "The metadata library stopped while reading this file (signal 9)."}};

@@ -30,10 +30,20 @@ while [ "$i" -lt "$tries" ]; do
         copy="$work/$i-${name##*.}"
         cp "$source" "$copy"
         size=$(wc -c <"$copy")
+        # In mp4 and mov the changes go into the index box ("moov"), whose
+        # counts and sizes the parser trusts; elsewhere anywhere.
+        first=0
+        case "$name" in
+            *.mp4 | *.mov)
+                first=$(grep -obUa moov "$copy" | head -n 1 | cut -d: -f1)
+                first=$((${first:-4} - 4))
+                ;;
+        esac
         changes=$(($(random_below 4) + 1))
         while [ "$changes" -gt 0 ]; do
             head -c 1 /dev/urandom |
-                dd of="$copy" bs=1 seek="$(random_below "$size")" conv=notrunc status=none
+                dd of="$copy" bs=1 seek="$((first + $(random_below $((size - first)))))" \
+                    conv=notrunc status=none
             changes=$((changes - 1))
         done
         status=0
