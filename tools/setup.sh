@@ -54,3 +54,16 @@ quorvid_build_all() {
         -DBUILD_TESTING=ON -DQUORVID_BUILD_BENCHMARKS=ON >/dev/null
     cmake --build "$QUORVID_TEST_BUILD" -j "$(nproc)"
 }
+
+# What building the Debian package needs: the packaging tools and the build
+# dependencies debian/control names.
+quorvid_install_packaging() {
+    quorvid_install_missing dpkg-dev debhelper lintian
+    local unmet
+    unmet="$(cd "$QUORVID_ROOT" && dpkg-checkbuilddeps 2>&1 >/dev/null |
+        sed -n 's/.*Unmet build dependencies: //p' | sed 's/([^)]*)//g')" || true
+    if [ -n "$unmet" ]; then
+        # shellcheck disable=SC2086 # one package name per word
+        quorvid_install_missing $unmet
+    fi
+}

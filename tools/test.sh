@@ -5,6 +5,9 @@ source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
 quorvid_install_missing "${quorvid_build_packages[@]}" "${quorvid_runtime_packages[@]}" \
     "${quorvid_test_packages[@]}"
+# The package test builds the Debian package and validates what it installs.
+quorvid_install_packaging
+quorvid_install_missing desktop-file-utils appstream
 # The workbook round trip runs through the real spreadsheet application.
 if ! command -v soffice >/dev/null && ! command -v libreoffice >/dev/null && ! command -v localc >/dev/null; then
     quorvid_install_missing libreoffice-calc-nogui
