@@ -70,8 +70,19 @@ class BoxInputGuard : public QObject {
   protected:
     bool eventFilter(QObject* receiver, QEvent* event) override {
         auto* widget = qobject_cast<QWidget*>(receiver);
-        return widget != nullptr && IsUserInput(event->type()) &&
-               widget->window() != openBoxes().back();
+        if (widget == nullptr || !IsUserInput(event->type())) {
+            return false;
+        }
+        QWidget* box = openBoxes().back();
+        if (widget->window() == box) {
+            return false;
+        }
+        // Keys typed while another window still has the focus (no window
+        // manager moved it) answer the box, as they would a modal one.
+        if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+            QCoreApplication::sendEvent(box->focusWidget() ? box->focusWidget() : box, event);
+        }
+        return true;
     }
 
   private:
@@ -92,6 +103,8 @@ QMessageBox::StandardButton ShowBox(QWidget* owner, QMessageBox::Icon icon, cons
     QEventLoop loop;
     QObject::connect(&box, &QMessageBox::finished, &loop, &QEventLoop::quit);
     box.show();
+    box.raise();
+    box.activateWindow();
     loop.exec(QEventLoop::DialogExec);
     return box.standardButton(box.clickedButton());
 }

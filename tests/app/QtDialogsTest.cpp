@@ -69,6 +69,12 @@ TEST(QtDialogs, BoxesShowPlainTextAndKeepTheMainWindowClosable) {
     EXPECT_TRUE(dialogs.AskYesNo(QStringLiteral("Sure?")));
     WhileTheNextBoxIsUp([](QMessageBox& box) { box.button(QMessageBox::No)->click(); });
     EXPECT_FALSE(dialogs.AskYesNo(QStringLiteral("Sure?")));
+
+    // Return typed into the main window, which may keep the focus where no
+    // window manager moves it, answers the box instead.
+    WhileTheNextBoxIsUp([&](QMessageBox&) { QTest::keyClick(clearInput, Qt::Key_Return); });
+    dialogs.Message(QStringLiteral("Done."));
+    EXPECT_EQ(OpenBox(), nullptr);
 }
 
 }  // namespace
