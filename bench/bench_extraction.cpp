@@ -2,6 +2,7 @@
 // of the five library calls over the 41 fields, (b) the whole run (library,
 // file facts, desktop details) writing rows into the results grid headless.
 #include "BenchMemory.h"
+#include "HeadlessWindow.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -61,27 +62,6 @@ class Stopwatch {
     double processorStart_;
 };
 
-class SilentDialogs : public Dialogs {
-  public:
-    void Message(const QString&) override {}
-    void Warning(const QString&, const QString& text) override {
-        ++warnings;
-        last = text;
-    }
-    bool AskYesNo(const QString&) override { return false; }
-    QString InputBox(const QString&, const QString&) override { return {}; }
-    QStringList OpenFiles(const QString&, const QString&) override { return {}; }
-    QString SaveFile(const QString&, const QString&) override { return {}; }
-    QString PickFolder(const QString&, const QString&) override { return {}; }
-    int warnings = 0;
-    QString last;
-};
-
-class NoEvents : public EventPump {
-  public:
-    void DoEvents() override {}
-};
-
 QStringList CopyMedia(const QString& mediaFolder, const QString& target) {
     const QStringList media = {"h264-aac.mp4", "mpeg4-mp3.avi",   "clip with spaces.mkv",
                                "vidéo ñ.mov",  "vp8-silent.webm", "audio-only.m4a"};
@@ -122,29 +102,17 @@ Timing PlainLibraryLoop(MediaInfoLibrary& library, const QStringList& paths) {
 }
 
 Timing WholeRun(MediaInfoLibrary& library, const QStringList& paths, const QString& programFolder) {
-    SilentDialogs dialogs;
-    NoEvents events;
-    Platform platform;
-    platform.dialogs = &dialogs;
-    platform.events = &events;
-    platform.programFolder = programFolder;
-    ListViewModel input(false);
-    ListViewModel results(true);
-    ResultsGrid(results).CreateResultColumns();
-    ProgressState progress;
-    MousePointerState pointer;
-    CommandContext context{platform, input, results, progress, pointer};
-    for (const QString& path : paths) {
-        input.AddItem(path);
-    }
-    bool running = false;
+    bench::NoEvents events;
+    bench::HeadlessWindow window(paths, events, programFolder);
     GioShell shell;
     const Stopwatch stopwatch;
-    ExtractionRun(context, running, library, shell).PushButton2_Click();
+    ExtractionRun(window.context, window.extractionRunning, library, shell).PushButton2_Click();
     const Timing timing = stopwatch.Stop();
-    if (results.ItemCount() != paths.size() || dialogs.warnings != 0) {
-        std::fprintf(stderr, "the run went wrong: %d rows, %d reports %s\n", results.ItemCount(),
-                     dialogs.warnings, qPrintable(dialogs.last));
+    const QStringList& reports = window.dialogs.warnings;
+    if (window.results.ItemCount() != paths.size() || !reports.isEmpty()) {
+        std::fprintf(stderr, "the run went wrong: %d rows, %d reports %s\n",
+                     window.results.ItemCount(), static_cast<int>(reports.size()),
+                     reports.isEmpty() ? "" : qPrintable(reports.last()));
         std::exit(1);
     }
     return timing;

@@ -7,6 +7,7 @@
 //
 //   bench_extraction_pool [FILE-COUNT]
 #include "BenchMemory.h"
+#include "HeadlessWindow.h"
 
 #include <sys/resource.h>
 #include <QCoreApplication>
@@ -46,28 +47,6 @@ constexpr int kRounds = 3;
 constexpr int kLoopingWatchdogMs = 10000;
 
 const QString kSourceDir = QFileInfo(QString::fromUtf8(__FILE__)).dir().absolutePath();
-
-class SilentDialogs : public Dialogs {
-  public:
-    void Message(const QString&) override {}
-    void Warning(const QString&, const QString& text) override { warnings << text; }
-    bool AskYesNo(const QString&) override { return false; }
-    QString InputBox(const QString&, const QString&) override { return {}; }
-    QStringList OpenFiles(const QString&, const QString&) override { return {}; }
-    QString SaveFile(const QString&, const QString&) override { return {}; }
-    QString PickFolder(const QString&, const QString&) override { return {}; }
-    QStringList warnings;
-};
-
-class NoEvents : public EventPump {
-  public:
-    void DoEvents() override {}
-};
-
-class LoopEvents : public EventPump {
-  public:
-    void DoEvents() override { QCoreApplication::processEvents(); }
-};
 
 [[noreturn]] void Fail(const QString& why) {
     std::fprintf(stderr, "%s\n", qPrintable(why));
@@ -131,23 +110,10 @@ struct Run {
 
 // One click of the run over paths, with helpers or in this thread.
 Run RunOnce(const QStringList& paths, const std::optional<ExtractorPoolOptions>& helpers) {
-    SilentDialogs dialogs;
-    NoEvents noEvents;
-    LoopEvents loopEvents;
-    Platform platform;
-    platform.dialogs = &dialogs;
-    platform.events = helpers ? static_cast<EventPump*>(&loopEvents) : &noEvents;
-    platform.programFolder = QCoreApplication::applicationDirPath();
-    ListViewModel input(false);
-    ListViewModel results(true);
-    ResultsGrid(results).CreateResultColumns();
-    ProgressState progress;
-    MousePointerState pointer;
-    CommandContext context{platform, input, results, progress, pointer};
-    for (const QString& path : paths) {
-        input.AddItem(path);
-    }
-    bool running = false;
+    bench::NoEvents noEvents;
+    bench::LoopEvents loopEvents;
+    bench::HeadlessWindow window(paths, helpers ? static_cast<EventPump&>(loopEvents) : noEvents,
+                                 QCoreApplication::applicationDirPath());
 
     // A timer that should tick every 5 ms: the longest wait between two ticks
     // is the longest time the window would not have answered.
@@ -167,18 +133,18 @@ Run RunOnce(const QStringList& paths, const std::optional<ExtractorPoolOptions>&
     sinceTick.start();
     ticker.start(5);
     if (helpers) {
-        ExtractionRun(context, running, *helpers).PushButton2_Click();
+        ExtractionRun(window.context, window.extractionRunning, *helpers).PushButton2_Click();
     } else {
         static GioShell shell;
-        ExtractionRun(context, running,
+        ExtractionRun(window.context, window.extractionRunning,
                       ProgramMediaInfoLibrary(QCoreApplication::applicationDirPath()), shell)
             .PushButton2_Click();
     }
     run.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     run.processorSeconds = ProcessorSeconds() - processorStart;
     run.helperProcessorSeconds = ChildrenProcessorSeconds() - helperProcessorStart;
-    run.rows = results.ItemCount();
-    run.warnings = dialogs.warnings;
+    run.rows = window.results.ItemCount();
+    run.warnings = window.dialogs.warnings;
     return run;
 }
 
