@@ -1,5 +1,6 @@
 #include "extract/ExtractorPool.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -85,20 +86,28 @@ ExtractorPool::Helper& ExtractorPool::StartHelper() {
     auto helper = std::make_unique<Helper>();
     Helper* const h = helper.get();
     h->process = std::make_unique<QProcess>();
+    h->journal = ExtractionJournal::Create();
     h->watchdog = std::make_unique<QTimer>();
-    h->watchdog->setSingleShot(true);
-    connect(h->watchdog.get(), &QTimer::timeout, this,
-            [this, h] { GiveUp(*h, Breakdown::Silent, {}); });
+    // Looks often enough that a file is given up soon after its time is over.
+    h->watchdog->setInterval(std::max(std::chrono::milliseconds(1), options_.watchdog / 8));
+    connect(h->watchdog.get(), &QTimer::timeout, this, [this, h] { CheckProgress(*h); });
 
     QProcess& process = *h->process;
     process.setProgram(options_.program);
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    const int journalFd = h->journal ? h->journal->fd() : -1;
+    if (journalFd >= 0) {
+        process.setArguments({QString::fromLatin1(kJournalFdOption), QString::number(journalFd)});
+    }
     // The helper goes when this process goes, also when it is killed outright.
     const qint64 parent = parentPid_;
-    process.setChildProcessModifier([parent] {
+    process.setChildProcessModifier([parent, journalFd] {
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != parent) {
             _exit(1);
+        }
+        if (journalFd >= 0) {
+            fcntl(journalFd, F_SETFD, 0);  // this helper's alone
         }
     });
     connect(&process, &QProcess::readyReadStandardOutput, this, [this, h] { ReadFrom(*h); });
@@ -195,8 +204,48 @@ void ExtractorPool::Send(Helper& helper, Ticket ticket) {
 }
 
 void ExtractorPool::RestartWatchdog(Helper& helper) {
-    helper.watchdog->start(helper.ready ? options_.watchdog
-                                        : std::max(options_.watchdog, kStartupAllowance));
+    helper.sinceProgress.start();
+    if (!helper.watchdog->isActive()) {
+        helper.watchdog->start();
+    }
+}
+
+void ExtractorPool::CheckProgress(Helper& helper) {
+    if (helper.journal) {
+        const std::uint32_t progress = helper.journal->Progress();
+        if (progress != helper.progressSeen) {
+            helper.progressSeen = progress;
+            helper.sinceProgress.start();
+            return;
+        }
+    }
+    const auto allowed =
+        helper.ready ? options_.watchdog : std::max(options_.watchdog, kStartupAllowance);
+    if (helper.sinceProgress.hasExpired(allowed.count())) {
+        GiveUp(helper, Breakdown::Silent, {});
+    }
+}
+
+// A helper that hangs or dies has sent nothing of the file it was on: its
+// journal tells how far it got and, unless it broke the protocol, what it found.
+void ExtractorPool::TakeJournal(const Helper& helper, Ticket ticket, bool withEvents) {
+    if (!helper.journal) {
+        return;
+    }
+    const auto messages = helper.journal->Read(ticket);
+    if (!messages) {
+        return;  // not begun, or sent step by step through the pipe
+    }
+    Job& job = jobs_.at(ticket);
+    job.attempt.clear();
+    job.lastStep = 0;
+    for (const protocol::Message& message : *messages) {
+        if (message.type == protocol::MessageType::StepStarted) {
+            job.lastStep = message.step;
+        } else if (withEvents) {
+            job.attempt.push_back(message.event);
+        }
+    }
 }
 
 void ExtractorPool::ReadFrom(Helper& helper) {
@@ -278,6 +327,10 @@ void ExtractorPool::HelperFinished(Helper& helper) {
 }
 
 void ExtractorPool::GiveUp(Helper& helper, Breakdown breakdown, const QString& detail) {
+    const bool keptProtocol = breakdown == Breakdown::Silent || breakdown == Breakdown::Stopped;
+    if (!helper.sent.empty()) {
+        TakeJournal(helper, helper.sent.front(), keptProtocol);
+    }
     const std::deque<Ticket> sent = std::move(helper.sent);
     helper.sent.clear();
     const bool wasReady = helper.ready;
@@ -292,7 +345,7 @@ void ExtractorPool::GiveUp(Helper& helper, Breakdown breakdown, const QString& d
     if (!sent.empty()) {
         const Ticket current = sent.front();
         Job& job = jobs_.at(current);
-        if (breakdown == Breakdown::Flood || breakdown == Breakdown::Garbled) {
+        if (!keptProtocol) {
             job.attempt.clear();
         }
         KeepAttempt(job);

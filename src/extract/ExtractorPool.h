@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <chrono>
@@ -12,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "extract/ExtractionJournal.h"
 #include "extract/ExtractorProtocol.h"
 #include "extract/FileExtraction.h"
 
@@ -25,7 +27,7 @@ inline constexpr auto kExtractorProgramName = "quorvid-extractor";
 struct ExtractorPoolOptions {
     QString program;      // the helper program
     int helperCount = 0;  // 0: one per core
-    // A file whose helper sends nothing for this long is given up.
+    // A file on which its helper makes no progress for this long is given up.
     std::chrono::milliseconds watchdog = std::chrono::seconds(60);
     // A helper sending more than this for one file is broken or taken over.
     qint64 maxBytesPerFile = 64 * 1024 * 1024;
@@ -80,7 +82,10 @@ class ExtractorPool : public QObject {
     };
     struct Helper {
         std::unique_ptr<QProcess> process;
+        std::unique_ptr<ExtractionJournal> journal;  // none where shared memory is refused
         std::unique_ptr<QTimer> watchdog;
+        QElapsedTimer sinceProgress;
+        std::uint32_t progressSeen = 0;
         protocol::FrameReader reader;
         std::deque<Ticket> sent;  // oldest first; the helper works on the front
         bool ready = false;
@@ -91,6 +96,8 @@ class ExtractorPool : public QObject {
     void Dispatch();
     void Send(Helper& helper, Ticket ticket);
     void RestartWatchdog(Helper& helper);
+    void CheckProgress(Helper& helper);
+    void TakeJournal(const Helper& helper, Ticket ticket, bool withEvents);
     void ReadFrom(Helper& helper);
     void HelperFinished(Helper& helper);
     void GiveUp(Helper& helper, Breakdown breakdown, const QString& detail);

@@ -3,6 +3,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 
 #include "extract/ExtractorProtocol.h"
 
@@ -27,49 +30,55 @@ bool WriteAll(int fd, const QByteArray& bytes) {
     return true;
 }
 
-// Events wait in a buffer until the next step starts: the step's marker goes
-// out with them in one write, before the step can hang or crash.
-class PipeSink : public ExtractionSink {
-  public:
-    PipeSink(int fd, std::uint32_t id) : fd_(fd), id_(id) {}
-
-    void StepStarted(int step) override {
-        // A step run again (the header reads) is already known to the parent.
-        if (step == lastStep_) {
-            return;
-        }
-        lastStep_ = step;
-        pending_ += protocol::EncodeStepStarted(id_, step);
-        Flush();
-    }
-    void Recorded(const ExtractionEvent& event) override {
-        pending_ += protocol::EncodeEvent(id_, event);
-    }
-    void Finish() {
-        pending_ += protocol::EncodeFileDone(id_);
-        Flush();
-    }
-
-  private:
-    void Flush() {
-        if (!WriteAll(fd_, pending_)) {
-            _exit(0);  // the parent is gone
-        }
-        pending_.clear();
-    }
-    int fd_;
-    std::uint32_t id_;
-    int lastStep_ = 0;
-    QByteArray pending_;
-};
-
 }  // namespace
+
+RecordStream::RecordStream(int outFd, JournalWriter* journal, std::uint32_t id)
+    : outFd_(outFd), journal_(journal), id_(id), journalHoldsAll_(journal != nullptr) {
+    if (journal_ != nullptr) {
+        journal_->Begin(id);
+    }
+}
+
+void RecordStream::StepStarted(int step) {
+    // A step run again (the header reads) is already known to the parent.
+    if (step == lastStep_) {
+        return;
+    }
+    lastStep_ = step;
+    Add(protocol::EncodeStepStarted(id_, step));
+    if (!journalHoldsAll_) {
+        Flush();  // before the step can hang or crash
+    }
+}
+
+void RecordStream::Recorded(const ExtractionEvent& event) {
+    Add(protocol::EncodeEvent(id_, event));
+}
+
+void RecordStream::Finish() {
+    pending_ += protocol::EncodeFileDone(id_);
+    Flush();
+}
+
+void RecordStream::Add(const QByteArray& frame) {
+    pending_ += frame;
+    if (journalHoldsAll_ && !journal_->Append(frame)) {
+        journalHoldsAll_ = false;
+    }
+}
+
+void RecordStream::Flush() {
+    if (!WriteAll(outFd_, pending_)) {
+        _exit(0);  // the parent is gone
+    }
+    pending_.clear();
+}
 
 bool SendReady(int outFd) {
     return WriteAll(outFd, protocol::EncodeReady());
 }
 
-int ServeExtractions(const FileExtractor& extractor, int inFd, int outFd) {
+int ServeExtractions(const FileExtractor& extractor, int inFd, int outFd, JournalWriter* journal) {
     protocol::FrameReader reader;
     char chunk[16 * 1024];
     for (;;) {
@@ -88,7 +97,7 @@ int ServeExtractions(const FileExtractor& extractor, int inFd, int outFd) {
             if (message->type != protocol::MessageType::Extract) {
                 return 2;
             }
-            PipeSink sink(outFd, message->id);
+            RecordStream sink(outFd, journal, message->id);
             const auto libraryUse = (message->flags & protocol::kSkipLibrary) != 0
                                         ? FileExtractor::LibraryUse::Skip
                                         : FileExtractor::LibraryUse::Read;
@@ -99,6 +108,19 @@ int ServeExtractions(const FileExtractor& extractor, int inFd, int outFd) {
             return 2;
         }
     }
+}
+
+std::unique_ptr<JournalWriter> JournalFromArguments(int argc, char** argv) {
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], kJournalFdOption) == 0) {
+            char* end = nullptr;
+            const long fd = std::strtol(argv[i + 1], &end, 10);
+            if (end != argv[i + 1] && *end == '\0' && fd > STDERR_FILENO && fd < INT_MAX) {
+                return JournalWriter::Open(static_cast<int>(fd));
+            }
+        }
+    }
+    return nullptr;
 }
 
 }  // namespace quorvid

@@ -1,15 +1,47 @@
 #pragma once
 
+#include <QByteArray>
+#include <cstdint>
+
+#include "extract/ExtractionJournal.h"
 #include "extract/FileExtractor.h"
 
 namespace quorvid {
 
-// The helper's side of the extraction protocol: reads requests from in_fd until
-// it closes and streams each file's steps and events to out_fd as they are made.
-// Returns the process's exit status.
-int ServeExtractions(const FileExtractor& extractor, int inFd, int outFd);
+// Sends the steps and events of one request to the helper's parent: all in one
+// write when the file is done, and meanwhile into the journal, where the parent
+// finds them when the helper hangs or dies. Without a journal, or once the
+// file's frames outgrow it, each step's start is written as the step begins.
+class RecordStream : public ExtractionSink {
+  public:
+    RecordStream(int outFd, JournalWriter* journal, std::uint32_t id);
+
+    void StepStarted(int step) override;
+    void Recorded(const ExtractionEvent& event) override;
+    // Sends what is left and the end of the record.
+    void Finish();
+
+  private:
+    void Add(const QByteArray& frame);
+    void Flush();
+
+    int outFd_;
+    JournalWriter* journal_;
+    std::uint32_t id_;
+    bool journalHoldsAll_;
+    int lastStep_ = 0;
+    QByteArray pending_;
+};
+
+// The helper's side of the extraction protocol: reads requests from inFd until
+// it closes and sends each file's record to outFd, kept meanwhile in journal
+// when there is one. Returns the process's exit status.
+int ServeExtractions(const FileExtractor& extractor, int inFd, int outFd, JournalWriter* journal);
 
 // Sends the message that the helper is set up and confined.
 bool SendReady(int outFd);
+
+// The journal named on the command line, if any.
+std::unique_ptr<JournalWriter> JournalFromArguments(int argc, char** argv);
 
 }  // namespace quorvid

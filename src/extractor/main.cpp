@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #include "extract/ExtractorService.h"
 #include "extract/FileExtractor.h"
@@ -16,6 +17,9 @@ int main(int argc, char** argv) {
     // Local files only: no desktop daemons to talk to once confined.
     setenv("GIO_USE_VFS", "local", 1);
     QCoreApplication application(argc, argv);
+    // Mapped before confinement; the descriptor is closed once it is.
+    const std::unique_ptr<quorvid::JournalWriter> journal =
+        quorvid::JournalFromArguments(argc, argv);
     if (!quorvid::LimitResources()) {
         std::fprintf(stderr, "quorvid-extractor: the resource limits could not be set\n");
     }
@@ -33,5 +37,5 @@ int main(int argc, char** argv) {
     if (!quorvid::SendReady(STDOUT_FILENO)) {
         return 0;
     }
-    return quorvid::ServeExtractions(extractor, STDIN_FILENO, STDOUT_FILENO);
+    return quorvid::ServeExtractions(extractor, STDIN_FILENO, STDOUT_FILENO, journal.get());
 }

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
@@ -11,9 +12,11 @@
 #include <QThread>
 #include <QTimer>
 
+#include "extract/ExtractionJournal.h"
 #include "extract/ExtractionSteps.h"
 #include "extract/ExtractorPool.h"
 #include "extract/ExtractorProtocol.h"
+#include "extract/ExtractorService.h"
 #include "extract/FieldCatalogue.h"
 #include "extract/HelperProcesses.h"
 
@@ -197,6 +200,66 @@ TEST(ExtractorProtocolTest, FramesSurviveAnySplitAndBrokenStreamsAreRefused) {
     garbled.Append(cut);
     EXPECT_FALSE(garbled.Next());
     EXPECT_TRUE(garbled.broken());
+}
+
+TEST(ExtractionJournalTest, HoldsTheFileBeingReadUntilItsRecordGoesOutWhole) {
+    const auto journal = ExtractionJournal::Create(4096);
+    ASSERT_TRUE(journal);
+    // Sealed at its size: a helper cannot shrink it under its parent's reads.
+    EXPECT_NE(ftruncate(journal->fd(), 100), 0);
+    const auto writer = JournalWriter::Open(dup(journal->fd()));
+    ASSERT_TRUE(writer);
+    int pipeFds[2];
+    ASSERT_EQ(pipe2(pipeFds, O_NONBLOCK), 0);
+    const auto piped = [&] {
+        QByteArray bytes(65536, '\0');
+        const ssize_t got = read(pipeFds[0], bytes.data(), static_cast<size_t>(bytes.size()));
+        return got > 0 ? bytes.left(got) : QByteArray();
+    };
+    const ExtractionEvent cell{ExtractionEvent::Kind::Cell, 136, 1, {}, QStringLiteral("MPEG-4")};
+
+    const std::uint32_t before = journal->Progress();
+    auto record = std::make_unique<RecordStream>(pipeFds[1], writer.get(), 7);
+    record->StepStarted(132);
+    record->Recorded(cell);
+    record->StepStarted(136);
+    EXPECT_TRUE(piped().isEmpty());
+    EXPECT_NE(journal->Progress(), before);
+    const auto held = journal->Read(7);
+    ASSERT_TRUE(held);
+    ASSERT_EQ(held->size(), 3u);
+    EXPECT_EQ(held->at(1).event.text, "MPEG-4");
+    EXPECT_EQ(held->back().step, 136);
+    EXPECT_FALSE(journal->Read(6));
+    record->Finish();
+    const QByteArray sent = piped();
+    EXPECT_EQ(sent, protocol::EncodeStepStarted(7, 132) + protocol::EncodeEvent(7, cell) +
+                        protocol::EncodeStepStarted(7, 136) + protocol::EncodeFileDone(7));
+
+    // The next file forgets the last; frames that outgrow the journal go out
+    // step by step instead, and the journal no longer claims to hold them.
+    record = std::make_unique<RecordStream>(pipeFds[1], writer.get(), 8);
+    EXPECT_FALSE(journal->Read(7));
+    ASSERT_TRUE(journal->Read(8));
+    const ExtractionEvent longCell{ExtractionEvent::Kind::Cell, 132, 1, {}, QString(4096, 'x')};
+    record->StepStarted(132);
+    record->Recorded(longCell);
+    EXPECT_FALSE(journal->Read(8));
+    record->StepStarted(136);
+    EXPECT_EQ(piped(), protocol::EncodeStepStarted(8, 132) + protocol::EncodeEvent(8, longCell) +
+                           protocol::EncodeStepStarted(8, 136));
+
+    // What a helper that is taken over leaves there is not believed.
+    writer->Begin(9);
+    writer->Append(protocol::EncodeStepStarted(9, 132));
+    ASSERT_TRUE(journal->Read(9));
+    writer->Append(protocol::EncodeFileDone(9));
+    EXPECT_FALSE(journal->Read(9));
+    writer->Begin(10);
+    writer->Append(protocol::EncodeStepStarted(10, 132).left(6));
+    EXPECT_FALSE(journal->Read(10));
+    close(pipeFds[0]);
+    close(pipeFds[1]);
 }
 
 TEST(SandboxTest, RefusesWritesSocketsSignalsAndExecWhileReadsWork) {

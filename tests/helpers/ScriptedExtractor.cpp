@@ -1,6 +1,7 @@
 // A stand-in for quorvid-extractor that misbehaves on request: the name of the
 // file says what it does ("crash", "exit", "loop", "flood", "garble", "killme");
-// any other file gets a small record that echoes its path.
+// any other file gets a small record that echoes its path. Its records go out
+// as the real helper's do.
 // With --pool-parent FILE it is instead a parent that starts a pool of itself on
 // FILE and waits for ever, to be killed by a test.
 #include <signal.h>
@@ -10,11 +11,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "extract/ExtractionSteps.h"
 #include "extract/ExtractorPool.h"
 #include "extract/ExtractorProtocol.h"
+#include "extract/ExtractorService.h"
 #include "extract/FieldCatalogue.h"
 
 using namespace quorvid;
@@ -64,7 +67,11 @@ void Misbehave(const QString& path, std::uint32_t id) {
             Cell(id, step::LibraryCellStep(1), 1, text);
         }
     } else if (name.contains(QLatin1String("garble"))) {
+        // A helper taken over says no more that can be believed.
         Send(QByteArray("\x07\x00\x00\x00garbage", 11));
+        for (;;) {
+            pause();
+        }
     }
 }
 
@@ -88,6 +95,7 @@ int main(int argc, char** argv) {
         return BeAPoolParent(argc, argv);
     }
     signal(SIGPIPE, SIG_DFL);
+    const std::unique_ptr<JournalWriter> journal = JournalFromArguments(argc, argv);
     Send(protocol::EncodeReady());
     protocol::FrameReader reader;
     char chunk[4096];
@@ -100,16 +108,27 @@ int main(int argc, char** argv) {
         while (const auto message = reader.Next()) {
             const std::uint32_t id = message->id;
             const QString& path = message->path;
+            // As the real helper sends: the parent learns of the steps from the
+            // journal until the record goes out whole.
+            RecordStream record(STDOUT_FILENO, journal.get(), id);
             if ((message->flags & protocol::kSkipLibrary) == 0) {
-                Send(protocol::EncodeStepStarted(id, step::kNewHandle));
-                Send(protocol::EncodeStepStarted(id, step::kOpenFile));
+                record.StepStarted(step::kNewHandle);
+                record.StepStarted(step::kOpenFile);
                 Misbehave(path, id);
-                Send(protocol::EncodeStepStarted(id, step::LibraryCellStep(1)));
-                Cell(id, step::LibraryCellStep(1), 1, QStringLiteral("library read ") + path);
+                record.StepStarted(step::LibraryCellStep(1));
+                record.Recorded({ExtractionEvent::Kind::Cell,
+                                 step::LibraryCellStep(1),
+                                 1,
+                                 {},
+                                 QStringLiteral("library read ") + path});
             }
-            Send(protocol::EncodeStepStarted(id, step::kGetFile));
-            Cell(id, step::FileCellStep(kFirstFileCell), kFirstFileCell, path);
-            Send(protocol::EncodeFileDone(id));
+            record.StepStarted(step::kGetFile);
+            record.Recorded({ExtractionEvent::Kind::Cell,
+                             step::FileCellStep(kFirstFileCell),
+                             kFirstFileCell,
+                             {},
+                             path});
+            record.Finish();
         }
     }
 }
