@@ -16,9 +16,6 @@
 // or dies, and sees that it makes progress while it is slow.
 namespace quorvid {
 
-// The command-line option that hands a helper the journal's descriptor.
-inline constexpr auto kJournalFdOption = "--journal-fd";
-
 // The parent's side: it makes the shared memory, passes its descriptor to one
 // helper and only ever reads it.
 class ExtractionJournal {

@@ -95,10 +95,13 @@ ExtractorPool::Helper& ExtractorPool::StartHelper() {
     QProcess& process = *h->process;
     process.setProgram(options_.program);
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QStringList arguments = {QString::fromLatin1(protocol::kMemoryLimitOption),
+                             QString::number(options_.memoryLimitBytes)};
     const int journalFd = h->journal ? h->journal->fd() : -1;
     if (journalFd >= 0) {
-        process.setArguments({QString::fromLatin1(kJournalFdOption), QString::number(journalFd)});
+        arguments << QString::fromLatin1(protocol::kJournalFdOption) << QString::number(journalFd);
     }
+    process.setArguments(arguments);
     // The helper goes when this process goes, also when it is killed outright.
     const qint64 parent = parentPid_;
     process.setChildProcessModifier([parent, journalFd] {
@@ -315,6 +318,12 @@ void ExtractorPool::HelperFinished(Helper& helper) {
         return;  // already given up while reading its last words
     }
     const QProcess& process = *helper.process;
+    if (process.error() != QProcess::FailedToStart &&
+        process.exitStatus() == QProcess::NormalExit &&
+        process.exitCode() == protocol::kOutOfMemoryExitCode) {
+        GiveUp(helper, Breakdown::OutOfMemory, {});
+        return;
+    }
     QString how;
     if (process.error() == QProcess::FailedToStart) {
         how = QStringLiteral("it could not be started");
@@ -327,7 +336,7 @@ void ExtractorPool::HelperFinished(Helper& helper) {
 }
 
 void ExtractorPool::GiveUp(Helper& helper, Breakdown breakdown, const QString& detail) {
-    const bool keptProtocol = breakdown == Breakdown::Silent || breakdown == Breakdown::Stopped;
+    const bool keptProtocol = breakdown != Breakdown::Flood && breakdown != Breakdown::Garbled;
     if (!helper.sent.empty()) {
         TakeJournal(helper, helper.sent.front(), keptProtocol);
     }
@@ -373,6 +382,15 @@ void ExtractorPool::GiveUp(Helper& helper, Breakdown breakdown, const QString& d
                                  : QStringLiteral("The extraction helper stopped while reading "
                                                   "the file facts and details of this file (%1)."))
                             .arg(detail);
+                    break;
+                case Breakdown::OutOfMemory:
+                    description =
+                        library
+                            ? QStringLiteral(
+                                  "The metadata library ran out of memory while reading this file.")
+                            : QStringLiteral(
+                                  "The extraction helper ran out of memory while "
+                                  "reading the file facts and details of this file.");
                     break;
                 case Breakdown::Flood:
                     description =

@@ -16,6 +16,7 @@
 #include "extract/ExtractionJournal.h"
 #include "extract/ExtractorProtocol.h"
 #include "extract/FileExtraction.h"
+#include "extract/Sandbox.h"
 
 class QProcess;
 class QTimer;
@@ -29,6 +30,8 @@ struct ExtractorPoolOptions {
     int helperCount = 0;  // 0: one per core
     // A file on which its helper makes no progress for this long is given up.
     std::chrono::milliseconds watchdog = std::chrono::seconds(60);
+    // The ceiling of each helper's address space.
+    unsigned long long memoryLimitBytes = kHelperAddressSpaceBytes;
     // A helper sending more than this for one file is broken or taken over.
     qint64 maxBytesPerFile = 64 * 1024 * 1024;
 };
@@ -90,7 +93,7 @@ class ExtractorPool : public QObject {
         std::deque<Ticket> sent;  // oldest first; the helper works on the front
         bool ready = false;
     };
-    enum class Breakdown { Silent, Stopped, Flood, Garbled };
+    enum class Breakdown { Silent, Stopped, OutOfMemory, Flood, Garbled };
 
     Helper& StartHelper();
     void Dispatch();

@@ -23,6 +23,15 @@ enum class MessageType : std::uint8_t {
 };
 
 inline constexpr std::uint8_t kSkipLibrary = 1;
+
+// The parent starts a helper with the descriptor of its journal and the ceiling
+// of its address space on the command line.
+inline constexpr auto kJournalFdOption = "--journal-fd";
+inline constexpr auto kMemoryLimitOption = "--memory-limit";
+// The helper ends with this status when an allocation fails under the ceiling:
+// a file that makes the library want that much gets a report, not a row that
+// holds whatever the library kept after the failure.
+inline constexpr int kOutOfMemoryExitCode = 75;
 // A frame longer than this is a broken or hostile helper, never a real record.
 inline constexpr std::uint32_t kMaxFrameBytes = 16 * 1024 * 1024;
 

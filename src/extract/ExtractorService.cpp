@@ -110,17 +110,23 @@ int ServeExtractions(const FileExtractor& extractor, int inFd, int outFd, Journa
     }
 }
 
-std::unique_ptr<JournalWriter> JournalFromArguments(int argc, char** argv) {
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], kJournalFdOption) == 0) {
-            char* end = nullptr;
-            const long fd = std::strtol(argv[i + 1], &end, 10);
-            if (end != argv[i + 1] && *end == '\0' && fd > STDERR_FILENO && fd < INT_MAX) {
-                return JournalWriter::Open(static_cast<int>(fd));
-            }
+HelperArguments ParseHelperArguments(int argc, char** argv) {
+    HelperArguments arguments;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        char* end = nullptr;
+        errno = 0;
+        const unsigned long long value = std::strtoull(argv[i + 1], &end, 10);
+        if (end == argv[i + 1] || *end != '\0' || errno != 0) {
+            continue;
+        }
+        if (std::strcmp(argv[i], protocol::kJournalFdOption) == 0 && value > STDERR_FILENO &&
+            value < INT_MAX) {
+            arguments.journalFd = static_cast<int>(value);
+        } else if (std::strcmp(argv[i], protocol::kMemoryLimitOption) == 0 && value > 0) {
+            arguments.memoryLimitBytes = value;
         }
     }
-    return nullptr;
+    return arguments;
 }
 
 }  // namespace quorvid

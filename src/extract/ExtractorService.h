@@ -5,6 +5,7 @@
 
 #include "extract/ExtractionJournal.h"
 #include "extract/FileExtractor.h"
+#include "extract/Sandbox.h"
 
 namespace quorvid {
 
@@ -41,7 +42,11 @@ int ServeExtractions(const FileExtractor& extractor, int inFd, int outFd, Journa
 // Sends the message that the helper is set up and confined.
 bool SendReady(int outFd);
 
-// The journal named on the command line, if any.
-std::unique_ptr<JournalWriter> JournalFromArguments(int argc, char** argv);
+// What the parent says on a helper's command line.
+struct HelperArguments {
+    int journalFd = -1;  // none
+    unsigned long long memoryLimitBytes = kHelperAddressSpaceBytes;
+};
+HelperArguments ParseHelperArguments(int argc, char** argv);
 
 }  // namespace quorvid

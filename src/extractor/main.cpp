@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <new>
 
 #include "extract/ExtractorService.h"
 #include "extract/FileExtractor.h"
@@ -17,12 +18,16 @@ int main(int argc, char** argv) {
     // Local files only: no desktop daemons to talk to once confined.
     setenv("GIO_USE_VFS", "local", 1);
     QCoreApplication application(argc, argv);
+    const quorvid::HelperArguments arguments = quorvid::ParseHelperArguments(argc, argv);
     // Mapped before confinement; the descriptor is closed once it is.
     const std::unique_ptr<quorvid::JournalWriter> journal =
-        quorvid::JournalFromArguments(argc, argv);
-    if (!quorvid::LimitResources()) {
+        arguments.journalFd >= 0 ? quorvid::JournalWriter::Open(arguments.journalFd) : nullptr;
+    if (!quorvid::LimitResources(arguments.memoryLimitBytes)) {
         std::fprintf(stderr, "quorvid-extractor: the resource limits could not be set\n");
     }
+    // What the library makes of a failed allocation is not to be trusted: the
+    // parent reports the file instead, at the step the journal names.
+    std::set_new_handler([] { _exit(quorvid::protocol::kOutOfMemoryExitCode); });
 
     quorvid::GioShell shell;
     const quorvid::FileExtractor extractor(

@@ -306,9 +306,11 @@ TEST_F(ExtractionRunTest, HelpersGiveTheRowsAndReportsOfTheOneThreadRun) {
     EXPECT_TRUE(test::ChildPids().empty());
 }
 
-TEST_F(ExtractionRunTest, FilesOnWhichTheLibraryLoopsCostOnlyTheirLibraryCells) {
-    // Damaged copies of the test media that the library never finishes; the
-    // second one also takes memory without end.
+TEST_F(ExtractionRunTest, FilesOnWhichTheLibraryLoopsOrRunsOutOfMemoryCostOnlyTheirLibraryCells) {
+    // Damaged copies of the test media: the library never finishes the first
+    // and the third; on the second it takes memory without end, until an
+    // allocation fails under the helpers' ceiling (lowered here, to be reached
+    // at once).
     const QStringList damaged = {MediaPath(QStringLiteral("damaged/looping-1.webm")),
                                  MediaPath(QStringLiteral("damaged/eats-memory-1.mp4")),
                                  MediaPath(QStringLiteral("damaged/looping-2.mov"))};
@@ -317,13 +319,19 @@ TEST_F(ExtractionRunTest, FilesOnWhichTheLibraryLoopsCostOnlyTheirLibraryCells) 
         Add(path);
     }
     Add(MediaPath(QStringLiteral("vp8-silent.webm")));
-    Click(RealHelpers(std::chrono::milliseconds(1500)));
+    ExtractorPoolOptions helpers = RealHelpers(std::chrono::seconds(4));
+    helpers.memoryLimitBytes = 512ULL * 1024 * 1024;
+    Click(helpers);
 
     EXPECT_EQ(ReportedSteps(test.dialogs), (std::vector<int>{132, 132, 132}));
-    for (const QString& report : test.dialogs.Warnings()) {
-        EXPECT_TRUE(report.startsWith(
-            "The metadata library did not finish reading this file within 1.5 seconds.\r\n"));
-    }
+    const QStringList reports = test.dialogs.Warnings();
+    ASSERT_EQ(reports.size(), 3);
+    const QString hung = "The metadata library did not finish reading this file within 4 seconds.";
+    EXPECT_TRUE(reports[0].startsWith(hung + "\r\n")) << reports[0].toStdString();
+    EXPECT_TRUE(reports[1].startsWith(
+        "The metadata library ran out of memory while reading this file.\r\n"))
+        << reports[1].toStdString();
+    EXPECT_TRUE(reports[2].startsWith(hung + "\r\n")) << reports[2].toStdString();
     EXPECT_EQ(test.dialogs.Messages(), QStringList{"Done."});
     ASSERT_EQ(resultsGrid.ItemCount(), 5);
     for (int row = 2; row <= 4; ++row) {

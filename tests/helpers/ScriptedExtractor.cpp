@@ -95,7 +95,9 @@ int main(int argc, char** argv) {
         return BeAPoolParent(argc, argv);
     }
     signal(SIGPIPE, SIG_DFL);
-    const std::unique_ptr<JournalWriter> journal = JournalFromArguments(argc, argv);
+    const int journalFd = ParseHelperArguments(argc, argv).journalFd;
+    const std::unique_ptr<JournalWriter> journal =
+        journalFd >= 0 ? JournalWriter::Open(journalFd) : nullptr;
     Send(protocol::EncodeReady());
     protocol::FrameReader reader;
     char chunk[4096];
