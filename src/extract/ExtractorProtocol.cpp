@@ -23,10 +23,9 @@ class FrameWriter {
     void Text(const QString& text) {
         const auto bytes = static_cast<std::uint32_t>(text.size() * 2);
         Number(bytes);
-        for (const QChar c : text) {
-            const std::uint16_t little = qToLittleEndian(c.unicode());
-            frame_.append(reinterpret_cast<const char*>(&little), sizeof little);
-        }
+        const qsizetype at = frame_.size();
+        frame_.resize(at + bytes);
+        qToLittleEndian<std::uint16_t>(text.utf16(), text.size(), frame_.data() + at);
     }
     QByteArray Take() {
         const std::uint32_t length = qToLittleEndian(static_cast<std::uint32_t>(frame_.size() - 4));
@@ -65,9 +64,7 @@ class FieldReader {
             return {};
         }
         QString text(static_cast<qsizetype>(bytes / 2), Qt::Uninitialized);
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            text[i] = QChar(qFromLittleEndian<std::uint16_t>(data_ + 2 * i));
-        }
+        qFromLittleEndian<std::uint16_t>(data_, text.size(), text.data());
         Skip(bytes);
         return text;
     }
