@@ -5,6 +5,8 @@
 //
 // bench_batch [MEDIA_FOLDER]: without a folder, 1,000 copies of the clips that
 // make-media.sh --bench makes are put in a temporary one.
+#include "BenchFiles.h"
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -180,25 +182,10 @@ int main(int argc, char** argv) {
     QTemporaryDir work;
     QString mediaFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     if (mediaFolder.isEmpty()) {
-        const QString clips = work.filePath(QStringLiteral("clips"));
         mediaFolder = work.filePath(QStringLiteral("media"));
         std::printf("making the media in %s ...\n", qPrintable(mediaFolder));
         std::fflush(stdout);
-        if (QProcess::execute(QStringLiteral("sh"),
-                              {QStringLiteral(QUORVID_SOURCE_DIR "/tests/media/make-media.sh"),
-                               QStringLiteral("--bench"), clips}) != 0) {
-            std::fprintf(stderr, "making the media failed\n");
-            return 1;
-        }
-        const QStringList names = QDir(clips).entryList(QDir::Files, QDir::Name);
-        QDir().mkpath(mediaFolder);
-        for (int i = 0; i < kFileCount; ++i) {
-            const QString& name = names[i % names.size()];
-            QFile::copy(
-                QDir(clips).filePath(name),
-                QDir(mediaFolder)
-                    .filePath(QStringLiteral("%1-%2").arg(i, 4, 10, QLatin1Char('0')).arg(name)));
-        }
+        bench::MakeBenchFiles(work.filePath(QStringLiteral("clips")), mediaFolder, kFileCount);
     }
     QStringList files;
     for (const QString& name : QDir(mediaFolder).entryList(QDir::Files, QDir::Name)) {

@@ -1,6 +1,7 @@
 // Extraction speed over 1,000 copies of the committed media: (a) a plain loop
 // of the five library calls over the 41 fields, (b) the whole run (library,
 // file facts, desktop details) writing rows into the results grid headless.
+#include "BenchFiles.h"
 #include "BenchMemory.h"
 #include "HeadlessWindow.h"
 
@@ -11,7 +12,6 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdio>
-#include <ctime>
 
 #include "app/CommandContext.h"
 #include "app/Dialogs.h"
@@ -43,41 +43,18 @@ struct Timing {
     }
 };
 
-double ProcessorSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
 class Stopwatch {
   public:
-    Stopwatch() : processorStart_(ProcessorSeconds()) { timer_.start(); }
+    Stopwatch() : processorStart_(bench::ProcessorSeconds()) { timer_.start(); }
     Timing Stop() const {
         return {static_cast<double>(timer_.nsecsElapsed()) / 1e9,
-                ProcessorSeconds() - processorStart_};
+                bench::ProcessorSeconds() - processorStart_};
     }
 
   private:
     QElapsedTimer timer_;
     double processorStart_;
 };
-
-QStringList CopyMedia(const QString& mediaFolder, const QString& target) {
-    const QStringList media = {"h264-aac.mp4", "mpeg4-mp3.avi",   "clip with spaces.mkv",
-                               "vidéo ñ.mov",  "vp8-silent.webm", "audio-only.m4a"};
-    QStringList paths;
-    for (int i = 0; i < kFileCount; ++i) {
-        const QString& name = media[i % media.size()];
-        const QString path = QDir(target).filePath(
-            QStringLiteral("%1-%2").arg(i, 4, 10, QLatin1Char('0')).arg(name));
-        if (!QFile::copy(QDir(mediaFolder).filePath(name), path)) {
-            std::fprintf(stderr, "cannot copy %s\n", qPrintable(name));
-            std::exit(1);
-        }
-        paths << path;
-    }
-    return paths;
-}
 
 Timing PlainLibraryLoop(MediaInfoLibrary& library, const QStringList& paths) {
     const auto& catalogue = FieldCatalogue();
@@ -127,7 +104,11 @@ int main(int argc, char** argv) {
                                                .dir()
                                                .filePath(QStringLiteral("../tests/media"));
     QTemporaryDir folder;
-    const QStringList paths = CopyMedia(mediaFolder, folder.path());
+    const QStringList paths =
+        bench::NumberedCopies(mediaFolder,
+                              {"h264-aac.mp4", "mpeg4-mp3.avi", "clip with spaces.mkv",
+                               "vidéo ñ.mov", "vp8-silent.webm", "audio-only.m4a"},
+                              folder.path(), kFileCount);
     MediaInfoLibrary library(QCoreApplication::applicationDirPath());
 
     // Alternate the two and keep the best round of each, so that neither pays

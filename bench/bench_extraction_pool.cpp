@@ -6,6 +6,7 @@
 // and without a file on which the library loops.
 //
 //   bench_extraction_pool [FILE-COUNT]
+#include "BenchFiles.h"
 #include "BenchMemory.h"
 #include "HeadlessWindow.h"
 
@@ -21,7 +22,6 @@
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
-#include <ctime>
 
 #include "app/CommandContext.h"
 #include "app/Dialogs.h"
@@ -46,8 +46,6 @@ constexpr int kRounds = 3;
 // is given up after this long; the window waits 60 s.
 constexpr int kLoopingWatchdogMs = 10000;
 
-const QString kSourceDir = QFileInfo(QString::fromUtf8(__FILE__)).dir().absolutePath();
-
 [[noreturn]] void Fail(const QString& why) {
     std::fprintf(stderr, "%s\n", qPrintable(why));
     std::exit(1);
@@ -56,36 +54,6 @@ const QString kSourceDir = QFileInfo(QString::fromUtf8(__FILE__)).dir().absolute
 QString HelperProgram() {
     return QDir(QCoreApplication::applicationDirPath())
         .filePath(QStringLiteral("../") + QString::fromLatin1(kExtractorProgramName));
-}
-
-QStringList MakeFiles(const QString& folder, int count) {
-    const QString clips = QDir(folder).filePath(QStringLiteral("clips"));
-    QProcess script;
-    script.setProcessChannelMode(QProcess::ForwardedChannels);
-    script.start(QStringLiteral("sh"),
-                 {kSourceDir + QStringLiteral("/../tests/media/make-media.sh"),
-                  QStringLiteral("--bench"), clips});
-    if (!script.waitForFinished(-1) || script.exitCode() != 0) {
-        Fail(QStringLiteral("the media script failed"));
-    }
-    const QStringList names = QDir(clips).entryList(QDir::Files, QDir::Name);
-    QStringList paths;
-    for (int i = 0; i < count; ++i) {
-        const QString& name = names[i % names.size()];
-        const QString path = QDir(folder).filePath(
-            QStringLiteral("%1-%2").arg(i, 4, 10, QLatin1Char('0')).arg(name));
-        if (!QFile::copy(QDir(clips).filePath(name), path)) {
-            Fail(QStringLiteral("cannot copy ") + name);
-        }
-        paths << path;
-    }
-    return paths;
-}
-
-double ProcessorSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
 // Of the child processes that have ended: the helpers, once a run is over.
@@ -128,7 +96,7 @@ Run RunOnce(const QStringList& paths, const std::optional<ExtractorPoolOptions>&
     });
     QElapsedTimer clock;
     clock.start();
-    const double processorStart = ProcessorSeconds();
+    const double processorStart = bench::ProcessorSeconds();
     const double helperProcessorStart = ChildrenProcessorSeconds();
     sinceTick.start();
     ticker.start(5);
@@ -141,7 +109,7 @@ Run RunOnce(const QStringList& paths, const std::optional<ExtractorPoolOptions>&
             .PushButton2_Click();
     }
     run.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-    run.processorSeconds = ProcessorSeconds() - processorStart;
+    run.processorSeconds = bench::ProcessorSeconds() - processorStart;
     run.helperProcessorSeconds = ChildrenProcessorSeconds() - helperProcessorStart;
     run.rows = window.results.ItemCount();
     run.warnings = window.dialogs.warnings;
@@ -238,7 +206,8 @@ int main(int argc, char** argv) {
         Fail(QStringLiteral("no helper program at ") + HelperProgram());
     }
     QTemporaryDir folder;
-    const QStringList paths = MakeFiles(folder.path(), count);
+    const QStringList paths = bench::MakeBenchFiles(
+        QDir(folder.path()).filePath(QStringLiteral("clips")), folder.path(), count);
     ExtractorPoolOptions helpers;
     helpers.program = HelperProgram();
     const QString templatePath = MediainfoTemplate(folder.path());
@@ -278,7 +247,8 @@ int main(int argc, char** argv) {
             mediainfo = std::min(mediainfo, c);
         }
     }
-    const QString looping = kSourceDir + QStringLiteral("/../tests/media/damaged/looping-1.webm");
+    const QString looping =
+        QStringLiteral(QUORVID_SOURCE_DIR "/tests/media/damaged/looping-1.webm");
     const long peakWithout = PeakOfRunInOwnProcess(paths, folder.path());
     const long peakWith = PeakOfRunInOwnProcess(QStringList(paths) << looping, folder.path());
 
