@@ -11,7 +11,9 @@
 #include <QProcess>
 #include <QThread>
 #include <QTimer>
+#include <QProcessEnvironment>
 #include <algorithm>
+#include <cstdio>
 
 #include "extract/ExtractionSteps.h"
 
@@ -40,6 +42,25 @@ QString SecondsText(std::chrono::milliseconds time) {
     return QString::number(static_cast<double>(time.count()) / 1000.0);
 }
 
+// A helper gets what decides how it reads and shows a file (locale, time zone,
+// where the MIME database is), none of the rest: no tokens, no sockets of
+// agents, nothing a taken-over reader could hand back as a cell.
+QProcessEnvironment HelperEnvironment() {
+    const QProcessEnvironment all = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment kept;
+    for (const QString& name : all.keys()) {
+        const bool wanted = name == QLatin1String("LANG") || name == QLatin1String("LANGUAGE") ||
+                            name.startsWith(QLatin1String("LC_")) || name == QLatin1String("TZ") ||
+                            name == QLatin1String("HOME") ||
+                            name == QLatin1String("XDG_DATA_HOME") ||
+                            name == QLatin1String("XDG_DATA_DIRS");
+        if (wanted) {
+            kept.insert(name, all.value(name));
+        }
+    }
+    return kept;
+}
+
 }  // namespace
 
 ExtractorPoolOptions ProgramExtractorOptions(const QString& programFolder) {
@@ -52,12 +73,17 @@ ExtractorPool::ExtractorPool(ExtractorPoolOptions options)
     : options_(std::move(options)), parentPid_(QCoreApplication::applicationPid()) {}
 
 ExtractorPool::~ExtractorPool() {
+    KillAll();
+}
+
+void ExtractorPool::KillAll() {
     for (auto* helpers : {&helpers_, &graveyard_}) {
         for (const auto& helper : *helpers) {
             helper->process->disconnect(this);
             helper->process->kill();
             helper->process->waitForFinished(2000);
         }
+        helpers->clear();
     }
 }
 
@@ -71,12 +97,20 @@ bool ExtractorPool::Start() {
         StartHelper();
     }
     if (!helpers_.front()->process->waitForStarted()) {
-        for (const auto& helper : helpers_) {
-            helper->process->disconnect(this);
-            helper->process->kill();
-            helper->process->waitForFinished(2000);
-        }
-        helpers_.clear();
+        KillAll();
+        return false;
+    }
+    // A helper that cannot confine itself says so before it reads anything.
+    QElapsedTimer waited;
+    waited.start();
+    const auto allowed = std::max(options_.watchdog, kStartupAllowance);
+    while (!broken_ && refusal_.isEmpty() &&
+           std::none_of(helpers_.begin(), helpers_.end(), [](const auto& h) { return h->ready; }) &&
+           !waited.hasExpired(allowed.count())) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    if (!refusal_.isEmpty()) {
+        KillAll();
         return false;
     }
     return true;
@@ -94,7 +128,9 @@ ExtractorPool::Helper& ExtractorPool::StartHelper() {
 
     QProcess& process = *h->process;
     process.setProgram(options_.program);
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setProcessEnvironment(HelperEnvironment());
+    // What it prints is read here and passed on clean, never straight to a terminal.
+    process.setProcessChannelMode(QProcess::SeparateChannels);
     QStringList arguments = {QString::fromLatin1(protocol::kMemoryLimitOption),
                              QString::number(options_.memoryLimitBytes)};
     const int journalFd = h->journal ? h->journal->fd() : -1;
@@ -105,6 +141,9 @@ ExtractorPool::Helper& ExtractorPool::StartHelper() {
     // The helper goes when this process goes, also when it is killed outright.
     const qint64 parent = parentPid_;
     process.setChildProcessModifier([parent, journalFd] {
+        // A session of its own: no controlling terminal to open or type into,
+        // and no share of the terminal's signals, which reach this process.
+        setsid();
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != parent) {
             _exit(1);
@@ -114,6 +153,7 @@ ExtractorPool::Helper& ExtractorPool::StartHelper() {
         }
     });
     connect(&process, &QProcess::readyReadStandardOutput, this, [this, h] { ReadFrom(*h); });
+    connect(&process, &QProcess::readyReadStandardError, this, [this, h] { ReadDiagnostics(*h); });
     connect(&process, &QProcess::finished, this, [this, h] { HelperFinished(*h); });
     connect(
         &process, &QProcess::errorOccurred, this,
@@ -266,10 +306,21 @@ void ExtractorPool::ReadFrom(Helper& helper) {
     }
     helper.reader.Append(bytes);
     while (const std::optional<protocol::Message> message = helper.reader.Next()) {
-        if (message->type == protocol::MessageType::Ready) {
+        const bool first = !helper.ready && helper.sent.empty();
+        if (message->type == protocol::MessageType::Ready && !helper.ready) {
             helper.ready = true;
             failedStarts_ = 0;
+            if (confinementNote_.isEmpty()) {
+                confinementNote_ = WithoutControlCharacters(message->text);
+            }
             continue;
+        }
+        // Only a helper that has not begun may refuse: a reader that says so
+        // later would have the files read without any confinement.
+        if (message->type == protocol::MessageType::Refused && first) {
+            refusal_ = WithoutControlCharacters(message->text);
+            broken_ = true;
+            return;
         }
         const bool aboutCurrentFile = message->type != protocol::MessageType::Extract &&
                                       !helper.sent.empty() && message->id == helper.sent.front();
@@ -310,8 +361,30 @@ void ExtractorPool::ReadFrom(Helper& helper) {
     Dispatch();
 }
 
+void ExtractorPool::ReadDiagnostics(Helper& helper) {
+    for (const QString& line : helper.diagnostics.Add(helper.process->readAllStandardError())) {
+        Diagnose(line);
+    }
+}
+
+void ExtractorPool::Diagnose(const QString& line) const {
+    if (options_.diagnostics) {
+        options_.diagnostics(line);
+        return;
+    }
+    const QByteArray text = "quorvid-extractor: " + line.toLocal8Bit() + '\n';
+    std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stderr);
+}
+
 void ExtractorPool::HelperFinished(Helper& helper) {
     ReadFrom(helper);
+    ReadDiagnostics(helper);
+    for (const QString& line : helper.diagnostics.Finish()) {
+        Diagnose(line);
+    }
+    if (!refusal_.isEmpty()) {
+        return;  // no other helper would do better
+    }
     const auto alive = std::find_if(helpers_.begin(), helpers_.end(),
                                     [&](const auto& h) { return h.get() == &helper; });
     if (alive == helpers_.end()) {

@@ -16,6 +16,7 @@
 #include "extract/ExtractionJournal.h"
 #include "extract/ExtractorProtocol.h"
 #include "extract/FileExtraction.h"
+#include "extract/HelperDiagnostics.h"
 #include "extract/Sandbox.h"
 
 class QProcess;
@@ -34,6 +35,9 @@ struct ExtractorPoolOptions {
     unsigned long long memoryLimitBytes = kHelperAddressSpaceBytes;
     // A helper sending more than this for one file is broken or taken over.
     qint64 maxBytesPerFile = 64 * 1024 * 1024;
+    // Where the helpers' diagnostics go, one line at a time with every control
+    // character removed; the caller's standard error when not set.
+    std::function<void(const QString& line)> diagnostics;
 };
 
 // The options for the helper that lives in the program's folder.
@@ -54,8 +58,14 @@ class ExtractorPool : public QObject {
     explicit ExtractorPool(ExtractorPoolOptions options);
     ~ExtractorPool() override;  // kills the helpers
 
-    // Starts the helpers; false when the program cannot be started.
+    // Starts the helpers and waits until the first is ready; false when the
+    // program cannot be started or cannot confine itself (refusal() says why).
     bool Start();
+    // Why the helpers read no file: they cannot confine themselves. Empty
+    // while they can.
+    const QString& refusal() const { return refusal_; }
+    // What the helpers' confinement lacks on this system; empty when nothing.
+    const QString& confinementNote() const { return confinementNote_; }
     int helperCount() const { return static_cast<int>(helpers_.size()); }
     // True once no helper can be started any more: nothing queued will be read.
     bool IsBroken() const { return broken_; }
@@ -90,6 +100,7 @@ class ExtractorPool : public QObject {
         QElapsedTimer sinceProgress;
         std::uint32_t progressSeen = 0;
         protocol::FrameReader reader;
+        HelperDiagnostics diagnostics;
         std::deque<Ticket> sent;  // oldest first; the helper works on the front
         bool ready = false;
     };
@@ -102,6 +113,9 @@ class ExtractorPool : public QObject {
     void CheckProgress(Helper& helper);
     void TakeJournal(const Helper& helper, Ticket ticket, bool withEvents);
     void ReadFrom(Helper& helper);
+    void ReadDiagnostics(Helper& helper);
+    void Diagnose(const QString& line) const;
+    void KillAll();
     void HelperFinished(Helper& helper);
     void GiveUp(Helper& helper, Breakdown breakdown, const QString& detail);
     void FailJob(Ticket ticket, int step, const QString& description);
@@ -118,6 +132,8 @@ class ExtractorPool : public QObject {
     std::vector<std::unique_ptr<Helper>> graveyard_;
     int failedStarts_ = 0;
     bool broken_ = false;
+    QString refusal_;
+    QString confinementNote_;
 };
 
 // Feeds the pool the entries of a list ahead of the one being consumed and gives

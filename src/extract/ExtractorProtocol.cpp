@@ -99,8 +99,16 @@ QByteArray EncodeExtract(std::uint32_t id, const QString& path, std::uint8_t fla
     return frame.Take();
 }
 
-QByteArray EncodeReady() {
-    return FrameWriter(MessageType::Ready, 0).Take();
+QByteArray EncodeReady(const QString& note) {
+    FrameWriter frame(MessageType::Ready, 0);
+    frame.Text(note);
+    return frame.Take();
+}
+
+QByteArray EncodeRefused(const QString& reason) {
+    FrameWriter frame(MessageType::Refused, 0);
+    frame.Text(reason);
+    return frame.Take();
 }
 
 QByteArray EncodeStepStarted(std::uint32_t id, int step) {
@@ -163,6 +171,9 @@ std::optional<Message> FrameReader::Next() {
             break;
         }
         case MessageType::Ready:
+        case MessageType::Refused:
+            message.text = fields.Text();
+            break;
         case MessageType::FileDone:
             break;
         default:

@@ -16,10 +16,12 @@ namespace quorvid::protocol {
 
 enum class MessageType : std::uint8_t {
     Extract = 1,      // parent: read the file at path (flags: kSkipLibrary)
-    Ready = 2,        // helper: set up and confined, waiting for requests
+    Ready = 2,        // helper: set up and confined, waiting for requests (text: what
+                      // its confinement lacks, empty when nothing)
     StepStarted = 3,  // helper: step begins for request id
     Event = 4,        // helper: one event of request id
     FileDone = 5,     // helper: request id is complete
+    Refused = 6,      // helper, instead of Ready: it cannot confine itself (text: why)
 };
 
 inline constexpr std::uint8_t kSkipLibrary = 1;
@@ -40,12 +42,14 @@ struct Message {
     std::uint32_t id = 0;
     std::uint8_t flags = 0;   // Extract
     QString path;             // Extract
+    QString text;             // Ready, Refused
     int step = 0;             // StepStarted
     ExtractionEvent event{};  // Event
 };
 
 QByteArray EncodeExtract(std::uint32_t id, const QString& path, std::uint8_t flags);
-QByteArray EncodeReady();
+QByteArray EncodeReady(const QString& note = {});
+QByteArray EncodeRefused(const QString& reason);
 QByteArray EncodeStepStarted(std::uint32_t id, int step);
 QByteArray EncodeEvent(std::uint32_t id, const ExtractionEvent& event);
 QByteArray EncodeFileDone(std::uint32_t id);

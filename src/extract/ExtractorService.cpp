@@ -74,40 +74,12 @@ void RecordStream::Flush() {
     pending_.clear();
 }
 
-bool SendReady(int outFd) {
-    return WriteAll(outFd, protocol::EncodeReady());
+bool SendReady(int outFd, const QString& note) {
+    return WriteAll(outFd, protocol::EncodeReady(note));
 }
 
-int ServeExtractions(const FileExtractor& extractor, int inFd, int outFd, JournalWriter* journal) {
-    protocol::FrameReader reader;
-    char chunk[16 * 1024];
-    for (;;) {
-        const ssize_t got = read(inFd, chunk, sizeof chunk);
-        if (got == 0) {
-            return 0;
-        }
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return 1;
-        }
-        reader.Append(chunk, got);
-        while (const std::optional<protocol::Message> message = reader.Next()) {
-            if (message->type != protocol::MessageType::Extract) {
-                return 2;
-            }
-            RecordStream sink(outFd, journal, message->id);
-            const auto libraryUse = (message->flags & protocol::kSkipLibrary) != 0
-                                        ? FileExtractor::LibraryUse::Skip
-                                        : FileExtractor::LibraryUse::Read;
-            extractor.Extract(message->path, &sink, libraryUse);
-            sink.Finish();
-        }
-        if (reader.broken()) {
-            return 2;
-        }
-    }
+bool SendRefused(int outFd, const QString& reason) {
+    return WriteAll(outFd, protocol::EncodeRefused(reason));
 }
 
 HelperArguments ParseHelperArguments(int argc, char** argv) {

@@ -34,13 +34,11 @@ class RecordStream : public ExtractionSink {
     QByteArray pending_;
 };
 
-// The helper's side of the extraction protocol: reads requests from inFd until
-// it closes and sends each file's record to outFd, kept meanwhile in journal
-// when there is one. Returns the process's exit status.
-int ServeExtractions(const FileExtractor& extractor, int inFd, int outFd, JournalWriter* journal);
-
-// Sends the message that the helper is set up and confined.
-bool SendReady(int outFd);
+// Sends the message that the helper is set up and confined, with what its
+// confinement lacks (empty when nothing).
+bool SendReady(int outFd, const QString& note);
+// Sends, instead, why the helper cannot confine itself.
+bool SendRefused(int outFd, const QString& reason);
 
 // What the parent says on a helper's command line.
 struct HelperArguments {

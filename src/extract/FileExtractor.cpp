@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "app/PathFunctions.h"
+#include "app/StepFailure.h"
 #include "extract/ExtractionSteps.h"
 #include "extract/FieldCatalogue.h"
 #include "extract/MediaInfoDLL.h"
@@ -55,6 +56,16 @@ FileExtraction FileExtractor::Extract(const QString& path, ExtractionSink* sink,
     ReadFileFacts(record);
     ReadShellDetails(record);
     return record;
+}
+
+void FileExtractor::WarmUp(const QString& path) const {
+    try {
+        library_.MediaInfo_Delete(library_.MediaInfo_New());
+    } catch (const StepFailure&) {
+        // No library: each file's library steps will say so.
+    }
+    FileExtraction record(path);
+    ReadFileFacts(record);
 }
 
 void FileExtractor::ReadLibraryFields(FileExtraction& record) const {

@@ -25,6 +25,10 @@ class FileExtractor {
     FileExtraction Extract(const QString& path, ExtractionSink* sink = nullptr,
                            LibraryUse libraryUse = LibraryUse::Read) const;
 
+    // Loads what the library and the file facts load on first use, while the
+    // process may still load; the library opens no file.
+    void WarmUp(const QString& path) const;
+
   private:
     void ReadLibraryFields(FileExtraction& record) const;
     void ReadFileFacts(FileExtraction& record) const;

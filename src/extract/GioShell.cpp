@@ -59,12 +59,15 @@ constexpr std::array<const char*, kFirstEmptySlot - kComment> kExtendedAttribute
 };
 
 // standard::content-type sniffs only regular files, so a fifo is never opened.
-constexpr auto kQueriedAttributes =
+constexpr auto kAttributesButHidden =
     "standard::display-name,standard::size,standard::content-type,standard::symlink-target,"
-    "standard::allocated-size,standard::is-hidden,time::*,owner::user,owner::group,unix::mode,"
+    "standard::allocated-size,time::*,owner::user,owner::group,unix::mode,"
     "access::can-write,xattr::xdg.comment,xattr::xdg.tags,xattr::baloo.rating,"
     "xattr::xdg.origin.url,xattr::xdg.referrer.url,xattr::xdg.language,xattr::xdg.creator,"
     "xattr::xdg.publisher";
+// Whether a file is hidden comes from its folder's .hidden list, which GIO
+// keeps in a cache that a thread of its own expires.
+constexpr auto kHiddenAttribute = "standard::is-hidden";
 
 template <typename T>
 struct GObjectPtr {
@@ -136,10 +139,17 @@ class GioShellFolder : public ShellFolder {
     QString HeaderOf(int slot) override { return GioDetailHeader(slot); }
 
     std::optional<std::vector<QString>> DetailsOfItem(const QString& path) override {
+        return Details(path, true);
+    }
+
+    static std::optional<std::vector<QString>> Details(const QString& path, bool hidden) {
+        static const QByteArray allAttributes =
+            QByteArray(kAttributesButHidden) + ',' + kHiddenAttribute;
         const QByteArray nativePath = QFile::encodeName(path);
         const GObjectPtr<GFile> file(g_file_new_for_path(nativePath.constData()));
-        const GObjectPtr<GFileInfo> info(g_file_query_info(
-            file.object, kQueriedAttributes, G_FILE_QUERY_INFO_NONE, nullptr, nullptr));
+        const GObjectPtr<GFileInfo> info(
+            g_file_query_info(file.object, hidden ? allAttributes.constData() : kAttributesButHidden,
+                              G_FILE_QUERY_INFO_NONE, nullptr, nullptr));
         if (info.object == nullptr) {
             return std::nullopt;
         }
@@ -178,7 +188,9 @@ class GioShellFolder : public ShellFolder {
             details[kLinkTarget] = QFile::decodeName(target);
         }
         details[kAllocatedSize] = SizeAttribute(i, G_FILE_ATTRIBUTE_STANDARD_ALLOCATED_SIZE);
-        details[kHidden] = YesNo(g_file_info_get_is_hidden(i));
+        if (hidden) {
+            details[kHidden] = YesNo(g_file_info_get_is_hidden(i));
+        }
         if (g_file_info_has_attribute(i, G_FILE_ATTRIBUTE_ACCESS_CAN_WRITE)) {
             details[kReadOnly] =
                 YesNo(!g_file_info_get_attribute_boolean(i, G_FILE_ATTRIBUTE_ACCESS_CAN_WRITE));
@@ -192,6 +204,10 @@ class GioShellFolder : public ShellFolder {
 };
 
 }  // namespace
+
+void GioShell::WarmUp(const QString& path) {
+    GioShellFolder::Details(path, false);
+}
 
 QString GioDetailHeader(int slot) {
     if (slot < 0 || slot >= kFirstEmptySlot) {

@@ -9,6 +9,8 @@ namespace quorvid {
 class GioShell : public Shell {
   public:
     std::unique_ptr<ShellFolder> Namespace(const QString& folder) override;
+    // Loads what GIO loads on first use, short of whether the file is hidden.
+    static void WarmUp(const QString& path);
 };
 
 // The header of slot k, empty for the slots without one.

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <optional>
 
 namespace quorvid {
 
@@ -10,12 +9,5 @@ namespace quorvid {
 // out of memory, and no core dumps.
 inline constexpr unsigned long long kHelperAddressSpaceBytes = 2ULL * 1024 * 1024 * 1024;
 bool LimitResources(unsigned long long addressSpaceBytes = kHelperAddressSpaceBytes);
-
-// Confines the calling process (all its threads) for good to reading: files open
-// read-only; creating, writing, removing, renaming files and changing their
-// attributes, network and local sockets, exec, ptrace and signals to other
-// processes are refused. Streams already open (the pipe to the parent) still
-// write. Nothing when it worked, else why not.
-std::optional<QString> ConfineToReading();
 
 }  // namespace quorvid

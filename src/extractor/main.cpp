@@ -1,13 +1,16 @@
 // quorvid-extractor: reads the files its parent names, one at a time, and
 // streams what it finds back. It runs the library on hostile files so that the
-// window does not have to, confined to reading once its libraries are loaded.
+// window does not have to: each file in a reader forked from this helper and
+// confined to that file before the library sees it.
 #include <unistd.h>
+
 #include <QCoreApplication>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <new>
 
+#include "extract/ConfinedReaders.h"
 #include "extract/ExtractorService.h"
 #include "extract/FileExtractor.h"
 #include "extract/GioShell.h"
@@ -23,7 +26,7 @@ int main(int argc, char** argv) {
     const std::unique_ptr<quorvid::JournalWriter> journal =
         arguments.journalFd >= 0 ? quorvid::JournalWriter::Open(arguments.journalFd) : nullptr;
     if (!quorvid::LimitResources(arguments.memoryLimitBytes)) {
-        std::fprintf(stderr, "quorvid-extractor: the resource limits could not be set\n");
+        std::fprintf(stderr, "the resource limits could not be set\n");
     }
     // What the library makes of a failed allocation is not to be trusted: the
     // parent reports the file instead, at the step the journal names.
@@ -32,15 +35,19 @@ int main(int argc, char** argv) {
     quorvid::GioShell shell;
     const quorvid::FileExtractor extractor(
         quorvid::ProgramMediaInfoLibrary(QCoreApplication::applicationDirPath()), shell);
-    // One extraction of a file that surely exists loads whatever the library,
-    // GIO and the locale load on first use, while that is still allowed.
-    extractor.Extract(QCoreApplication::applicationFilePath());
+    // Whatever the libraries load on first use is loaded now, while it may be;
+    // the library opens no file before it is confined.
+    const QString self = QCoreApplication::applicationFilePath();
+    extractor.WarmUp(self);
+    quorvid::GioShell::WarmUp(self);
 
-    if (const auto problem = quorvid::ConfineToReading()) {
-        std::fprintf(stderr, "quorvid-extractor: %s\n", qPrintable(*problem));
+    quorvid::ConfinedReaders readers(extractor, journal.get());
+    if (const auto problem = readers.Confine(self)) {
+        quorvid::SendRefused(STDOUT_FILENO, *problem);
+        return quorvid::ConfinedReaders::kNotConfinedExitCode;
     }
-    if (!quorvid::SendReady(STDOUT_FILENO)) {
+    if (!quorvid::SendReady(STDOUT_FILENO, readers.note())) {
         return 0;
     }
-    return quorvid::ServeExtractions(extractor, STDIN_FILENO, STDOUT_FILENO, journal.get());
+    return readers.Serve(STDIN_FILENO, STDOUT_FILENO);
 }
