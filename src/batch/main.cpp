@@ -73,11 +73,22 @@ int main(int argc, char* argv[]) {
     const FileExtractor inProcess(library, shell);
     ExtractorPoolOptions helpers = ProgramExtractorOptions(programFolder);
     helpers.watchdog = options->fileTimeout;
+    helpers.diagnostics = [](const QString& line) {
+        WriteError(QStringLiteral("extraction helper: ") + line);
+    };
     auto pool = std::make_unique<ExtractorPool>(helpers);
     std::unique_ptr<ExtractionFeed> feed;
     if (pool->Start()) {
+        if (!pool->confinementNote().isEmpty()) {
+            WriteError(pool->confinementNote());
+        }
         feed = std::make_unique<PoolExtractionFeed>(*pool, inProcess);
     } else {
+        if (!pool->refusal().isEmpty()) {
+            WriteError(QStringLiteral("the extraction helpers cannot confine themselves (") +
+                       pool->refusal() +
+                       QStringLiteral("), so quorvid-batch reads the files itself, unconfined"));
+        }
         feed = std::make_unique<ThreadedExtractionFeed>(library, QThread::idealThreadCount());
     }
     try {

@@ -63,6 +63,27 @@ void ExtractionRun::PushButton2_Click() {
     procedure.Step(step::kMarkIdle, [&] { extractionRunning_ = false; });
 }
 
+namespace {
+
+// The user learns of the confinement the files are read under where it is less
+// than it should be: none at all, each run; no Landlock, once a session.
+void ReportConfinement(const ExtractorPool& pool) {
+    if (!pool.refusal().isEmpty()) {
+        throw StepFailure(QStringLiteral("The extraction helpers cannot confine themselves (") +
+                          pool.refusal() +
+                          QStringLiteral("), so the window reads the files itself, unconfined."));
+    }
+    static bool noteShown = false;
+    if (!pool.confinementNote().isEmpty() && !noteShown) {
+        noteShown = true;
+        throw StepFailure(QStringLiteral("The extraction helpers are confined less than they "
+                                         "should be: ") +
+                          pool.confinementNote() + QStringLiteral("."));
+    }
+}
+
+}  // namespace
+
 void ExtractionRun::ProcessFiles(ReportingProcedure& procedure) {
     ListViewModel& input = context_.inputList;
     procedure.Step(step::kClearRows, [&] { grid_.ClearRows(); });
@@ -83,7 +104,9 @@ void ExtractionRun::ProcessFiles(ReportingProcedure& procedure) {
     std::optional<ExtractionLookahead> lookahead;
     if (helpers_) {
         pool = std::make_unique<ExtractorPool>(*helpers_);
-        if (pool->Start()) {
+        const bool started = pool->Start();
+        procedure.Step(step::kCountFiles, [&] { ReportConfinement(*pool); });
+        if (started) {
             lookahead.emplace(
                 *pool,
                 [&input](int position) -> std::optional<QString> {
