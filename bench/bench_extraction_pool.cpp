@@ -37,8 +37,8 @@
 #include "extract/ExtractorPool.h"
 #include "extract/FieldCatalogue.h"
 #include "extract/GioShell.h"
-#include "extract/MediaInfoDLL.h"
 #include "extract/Landlock.h"
+#include "extract/MediaInfoDLL.h"
 #include "extract/ReaderConfinement.h"
 #include "extract/ResultsGrid.h"
 

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -72,16 +73,18 @@ ConfinedReaders::ConfinedReaders(const FileExtractor& extractor, JournalWriter* 
 QString ConfinedReaders::note() const {
     return confinement_.hasLandlock()
                ? QString()
-               : QStringLiteral("this kernel has no Landlock, so the extraction helpers are "
-                                "confined by their system-call filter alone and may read any "
-                                "file the user may read");
+               : QStringLiteral(
+                     "this kernel has no Landlock, so the extraction helpers are "
+                     "confined by their system-call filter alone and may read any "
+                     "file the user may read");
 }
 
 std::optional<QString> ConfinedReaders::Confine(const QString& probePath) {
     const int threads = ThreadCount();
     if (threads != 1) {
-        return QStringLiteral("the helper runs %1 threads once its libraries are loaded, so "
-                              "its readers cannot be forked safely")
+        return QStringLiteral(
+                   "the helper runs %1 threads once its libraries are loaded, so "
+                   "its readers cannot be forked safely")
             .arg(threads);
     }
     nullFd_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
@@ -135,39 +138,73 @@ std::optional<QString> ConfinedReaders::Confine(const QString& probePath) {
 
 int ConfinedReaders::Serve(int inFd, int outFd) {
     protocol::FrameReader requests;
+    bool requestsOpen = true;
     char chunk[16 * 1024];
-    for (;;) {
-        const ssize_t got = read(inFd, chunk, sizeof chunk);
-        if (got == 0) {
-            return 0;
-        }
-        if (got < 0) {
+    while (requestsOpen || reader_.pid > 0) {
+        pollfd watched[2] = {{requestsOpen ? inFd : -1, POLLIN, 0},
+                             {reader_.pid > 0 ? reader_.records : -1, POLLIN, 0}};
+        if (poll(watched, 2, -1) < 0) {
             if (errno == EINTR) {
                 continue;
             }
             return 1;
+        }
+        if (watched[1].revents != 0 && !Relay(outFd)) {
+            Reap();
+        }
+        if (watched[0].revents == 0) {
+            continue;
+        }
+        const ssize_t got = read(inFd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            requestsOpen = false;
+            if (reader_.pid > 0) {
+                close(reader_.requests);
+                reader_.requests = -1;
+            }
+            continue;
         }
         requests.Append(chunk, got);
         while (const std::optional<protocol::Message> message = requests.Next()) {
             if (message->type != protocol::MessageType::Extract) {
                 return 2;
             }
-            Read(message->id, message->path, (message->flags & protocol::kSkipLibrary) != 0,
-                 outFd);
+            Dispatch(*message, outFd);
         }
         if (requests.broken()) {
             return 2;
         }
     }
+    return 0;
 }
 
-bool ConfinedReaders::Read(std::uint32_t id, const QString& path, bool skipLibrary, int outFd) {
+void ConfinedReaders::Dispatch(const protocol::Message& request, int outFd) {
+    const bool covered = reader_.pid > 0 && reader_.requests >= 0 &&
+                         reader_.generation == confinement_.generation() &&
+                         confinement_.Covers(request.path);
+    if (covered) {
+        const QByteArray frame = protocol::EncodeExtract(request.id, request.path, request.flags);
+        if (WriteAll(reader_.requests, frame.constData(), frame.size())) {
+            reader_.unfinished.push_back(request.id);
+            return;
+        }
+    }
+    Retire(outFd);
+    StartReader(request);
+}
+
+void ConfinedReaders::StartReader(const protocol::Message& request) {
     const pid_t helper = getpid();
-    const std::optional<QString> unprepared = confinement_.Prepare(path);
-    int record[2];
-    if (pipe2(record, O_CLOEXEC) != 0) {
+    const std::optional<QString> unprepared = confinement_.Prepare(request.path);
+    int requests[2];
+    int records[2];
+    if (pipe2(requests, O_CLOEXEC) != 0 || pipe2(records, O_CLOEXEC) != 0) {
         _exit(1);
     }
+    const QByteArray first = protocol::EncodeExtract(request.id, request.path, request.flags);
     const pid_t pid = fork();
     if (pid < 0) {
         _exit(1);
@@ -178,72 +215,115 @@ bool ConfinedReaders::Read(std::uint32_t id, const QString& path, bool skipLibra
         if (getppid() != helper) {
             _exit(1);
         }
-        dup2(record[1], STDOUT_FILENO);
-        dup2(nullFd_, STDIN_FILENO);
+        dup2(requests[0], STDIN_FILENO);
+        dup2(records[1], STDOUT_FILENO);
         const std::optional<QString> problem =
-            unprepared ? unprepared : confinement_.Apply(path);
+            unprepared ? unprepared : confinement_.Apply(request.path);
         if (problem) {
-            const QByteArray line = "the reader could not confine itself: " + problem->toUtf8() +
-                                    "\n";
+            const QByteArray line =
+                "the reader could not confine itself: " + problem->toUtf8() + "\n";
             WriteAll(STDERR_FILENO, line.constData(), line.size());
             _exit(kNotConfinedExitCode);
         }
-        RecordStream sink(STDOUT_FILENO, journal_, id);
-        extractor_.Extract(path, &sink,
-                           skipLibrary ? FileExtractor::LibraryUse::Skip
-                                       : FileExtractor::LibraryUse::Read);
-        sink.Finish();
-        _exit(0);
-    }
-    close(record[1]);
-
-    // The record goes on as it comes, up to the end of this request's record:
-    // whatever a taken-over reader sends after that would pass for the next
-    // file's. Anything else it sends the parent finds broken by itself.
-    protocol::FrameReader frames;
-    char chunk[64 * 1024];
-    qint64 received = 0;
-    qint64 forwarded = 0;
-    bool finished = false;
-    for (;;) {
-        const ssize_t got = read(record[0], chunk, sizeof chunk);
-        if (got == 0) {
-            break;
-        }
-        if (got < 0) {
-            if (errno == EINTR) {
+        // Only requests the helper let through reach it, each for a file its
+        // rules cover.
+        protocol::FrameReader incoming;
+        char chunk[16 * 1024];
+        for (;;) {
+            const ssize_t got = read(STDIN_FILENO, chunk, sizeof chunk);
+            if (got < 0 && errno == EINTR) {
                 continue;
             }
-            break;
-        }
-        received += got;
-        frames.Append(chunk, got);
-        qint64 end = received;
-        while (const std::optional<protocol::Message> message = frames.Next()) {
-            if (message->type == protocol::MessageType::FileDone && message->id == id) {
-                end = received - frames.pendingBytes();
-                finished = true;
-                break;
+            if (got <= 0) {
+                _exit(0);
+            }
+            incoming.Append(chunk, got);
+            while (const std::optional<protocol::Message> message = incoming.Next()) {
+                RecordStream sink(STDOUT_FILENO, journal_, message->id);
+                extractor_.Extract(message->path, &sink,
+                                   (message->flags & protocol::kSkipLibrary) != 0
+                                       ? FileExtractor::LibraryUse::Skip
+                                       : FileExtractor::LibraryUse::Read);
+                sink.Finish();
             }
         }
-        const qint64 first = forwarded - (received - got);
-        if (!WriteAll(outFd, chunk + first, end - forwarded)) {
-            kill(pid, SIGKILL);
-            _exit(0);  // the parent is gone
-        }
-        forwarded = end;
-        if (finished) {
-            // Its record is whole; whatever it would still do is of no use.
-            kill(pid, SIGKILL);
-            break;
+    }
+    close(requests[0]);
+    close(records[1]);
+    reader_ = Reader{};
+    reader_.pid = pid;
+    reader_.requests = requests[1];
+    reader_.records = records[0];
+    reader_.generation = confinement_.generation();
+    if (WriteAll(reader_.requests, first.constData(), first.size())) {
+        reader_.unfinished.push_back(request.id);
+    }
+}
+
+bool ConfinedReaders::Relay(int outFd) {
+    char chunk[64 * 1024];
+    ssize_t got = 0;
+    do {
+        got = read(reader_.records, chunk, sizeof chunk);
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0) {
+        return false;
+    }
+    // What comes once every request sent is finished would pass for the next
+    // file's record: it is dropped, and the reader with it. Anything else it
+    // sends, the parent finds broken by itself.
+    qsizetype end = 0;
+    bool stray = reader_.unfinished.empty();
+    if (!stray) {
+        end = got;
+        reader_.frames.Append(chunk, got);
+        while (const std::optional<protocol::Message> message = reader_.frames.Next()) {
+            if (message->type == protocol::MessageType::FileDone &&
+                message->id == reader_.unfinished.front()) {
+                reader_.unfinished.pop_front();
+                if (reader_.unfinished.empty()) {
+                    end = got - reader_.frames.pendingBytes();
+                    stray = end < got;
+                    break;
+                }
+            }
         }
     }
-    close(record[0]);
-    const int status = WaitFor(pid);
-    if (!finished) {
-        EndLike(status);
+    if (end > 0 && !WriteAll(outFd, chunk, end)) {
+        kill(reader_.pid, SIGKILL);
+        _exit(0);  // the parent is gone
+    }
+    if (stray) {
+        kill(reader_.pid, SIGKILL);
+        Reap();
     }
     return true;
+}
+
+void ConfinedReaders::Reap() {
+    if (reader_.requests >= 0) {
+        close(reader_.requests);
+    }
+    close(reader_.records);
+    const int status = WaitFor(reader_.pid);
+    const bool unfinished = !reader_.unfinished.empty();
+    reader_ = Reader{};
+    if (unfinished) {
+        EndLike(status);
+    }
+}
+
+void ConfinedReaders::Retire(int outFd) {
+    if (reader_.pid <= 0) {
+        return;
+    }
+    close(reader_.requests);
+    reader_.requests = -1;
+    while (reader_.pid > 0 && Relay(outFd)) {
+    }
+    if (reader_.pid > 0) {
+        Reap();
+    }
 }
 
 }  // namespace quorvid

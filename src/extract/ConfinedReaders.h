@@ -1,20 +1,28 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <QString>
+#include <cstdint>
+#include <deque>
 #include <optional>
 
 #include "extract/ExtractionJournal.h"
+#include "extract/ExtractorProtocol.h"
 #include "extract/FileExtractor.h"
 #include "extract/ReaderConfinement.h"
 
 namespace quorvid {
 
-// The helper reads each file in a reader process of its own, forked from the
-// helper once its libraries are loaded and confined to that file before the
-// library sees a byte of it: Landlock rules (what it may open) and an
-// allow-list system-call filter (no new processes, no terminal, signals only
-// to itself). A reader that hangs or dies takes the helper with it, so the
-// parent sees what it always saw: the helper stopped on that file.
+// The helper reads files in reader processes, forked from the helper once its
+// libraries are loaded and confined before the library sees a byte of a file:
+// Landlock rules (the file's folder and the system data) and an allow-list
+// system-call filter (no new processes, no terminal, signals only to itself).
+// One reader reads a run of files of one folder, since each fork costs the
+// libraries' pages faulted in again; a file of another folder, or one the
+// reader's rules do not cover, gets a new reader. A reader that hangs or dies
+// takes the helper with it, so the parent sees what it always saw: the helper
+// stopped on that file.
 class ConfinedReaders {
   public:
     // An exit status of its own: a reader that could not confine itself.
@@ -33,14 +41,31 @@ class ConfinedReaders {
     int Serve(int inFd, int outFd);
 
   private:
-    // Forks the reader of one request and passes its record on; false when the
-    // reader ended without finishing it (the helper has then ended alike).
-    bool Read(std::uint32_t id, const QString& path, bool skipLibrary, int outFd);
+    struct Reader {
+        pid_t pid = -1;
+        int requests = -1;  // its standard input
+        int records = -1;   // its standard output
+        int generation = 0;
+        std::deque<std::uint32_t> unfinished;  // requests sent, oldest first
+        protocol::FrameReader frames;
+    };
+
+    // Sends one request to the reader that may read it, or to a new one.
+    void Dispatch(const protocol::Message& request, int outFd);
+    void StartReader(const protocol::Message& request);
+    // Passes on what the reader sent; false once it has closed its output.
+    bool Relay(int outFd);
+    // Waits for the reader to end once it has closed its output; the helper
+    // ends alike when the reader left a request unfinished.
+    void Reap();
+    // Lets the reader finish what it has and end.
+    void Retire(int outFd);
 
     const FileExtractor& extractor_;
     JournalWriter* journal_;
     ReaderConfinement confinement_;
     int nullFd_ = -1;
+    Reader reader_;
 };
 
 }  // namespace quorvid

@@ -9,9 +9,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QThread>
 #include <QTimer>
-#include <QProcessEnvironment>
 #include <algorithm>
 #include <cstdio>
 

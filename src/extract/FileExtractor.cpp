@@ -61,6 +61,9 @@ FileExtraction FileExtractor::Extract(const QString& path, ExtractionSink* sink,
 void FileExtractor::WarmUp(const QString& path) const {
     try {
         library_.MediaInfo_Delete(library_.MediaInfo_New());
+        // Listing every parameter builds the tables of every kind of stream,
+        // which a reader would otherwise build again for each file.
+        library_.MediaInfo_Option(nullptr, L"Info_Parameters", L"");
     } catch (const StepFailure&) {
         // No library: each file's library steps will say so.
     }

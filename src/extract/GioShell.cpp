@@ -147,9 +147,9 @@ class GioShellFolder : public ShellFolder {
             QByteArray(kAttributesButHidden) + ',' + kHiddenAttribute;
         const QByteArray nativePath = QFile::encodeName(path);
         const GObjectPtr<GFile> file(g_file_new_for_path(nativePath.constData()));
-        const GObjectPtr<GFileInfo> info(
-            g_file_query_info(file.object, hidden ? allAttributes.constData() : kAttributesButHidden,
-                              G_FILE_QUERY_INFO_NONE, nullptr, nullptr));
+        const GObjectPtr<GFileInfo> info(g_file_query_info(
+            file.object, hidden ? allAttributes.constData() : kAttributesButHidden,
+            G_FILE_QUERY_INFO_NONE, nullptr, nullptr));
         if (info.object == nullptr) {
             return std::nullopt;
         }

@@ -44,8 +44,8 @@ QStringList HelperDiagnostics::TakeLines(bool all) {
             break;
         }
         const qsizetype stop = end < 0 ? pending_.size() : end;
-        QString line = WithoutControlCharacters(
-            QString::fromUtf8(pending_.constData() + start, stop - start));
+        QString line =
+            WithoutControlCharacters(QString::fromUtf8(pending_.constData() + start, stop - start));
         if (line.size() > kMaxLineCharacters) {
             line = line.left(kMaxLineCharacters) + QStringLiteral("...");
         }

@@ -32,8 +32,8 @@ constexpr std::uint64_t kScopeAbstractUnixSocket = 1ULL << 0;
 constexpr std::uint64_t kScopeSignal = 1ULL << 1;
 
 // Rights that make sense on a file that is not a folder.
-constexpr std::uint64_t kFileRights = (1ULL << 0) | (1ULL << 1) | kReadFile |
-                                      (1ULL << 14) /* truncate */ | (1ULL << 15) /* ioctl */;
+constexpr std::uint64_t kFileRights =
+    (1ULL << 0) | (1ULL << 1) | kReadFile | (1ULL << 14) /* truncate */ | (1ULL << 15) /* ioctl */;
 
 // Every file-system right of a version: 13 in the first, then refer (2),
 // truncate (3) and device ioctl (5).

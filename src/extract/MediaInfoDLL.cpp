@@ -126,6 +126,12 @@ void MediaInfoLibrary::MediaInfo_Delete(MediaInfoHandle handle) {
     }
 }
 
+QString MediaInfoLibrary::MediaInfo_Option(MediaInfoHandle handle, const wchar_t* option,
+                                           const wchar_t* value) {
+    return WideStringFromPointer(
+        Resolve<mediainfo_entry::Option>("MediaInfo_Option")(handle, option, value));
+}
+
 QString MediaInfoLibrary::ReadField(MediaInfoHandle handle, StreamKind kind,
                                     const wchar_t* parameter) {
     return WideStringFromPointer(

@@ -65,6 +65,8 @@ class MediaInfoLibrary {
                                  const wchar_t* parameter, int kindOfInfo, int kindOfSearch);
     void MediaInfo_Close(MediaInfoHandle handle);
     void MediaInfo_Delete(MediaInfoHandle handle);
+    // A library-wide option (handle null) or one of a handle; the library's answer.
+    QString MediaInfo_Option(MediaInfoHandle handle, const wchar_t* option, const wchar_t* value);
 
     // One field of the first stream of a kind, as text.
     QString ReadField(MediaInfoHandle handle, StreamKind kind, const wchar_t* parameter);

@@ -37,7 +37,10 @@ QList<QByteArray> SystemData() {
             paths << folder + "/mime";
         }
     }
-    paths << "/usr/share/zoneinfo" << "/etc/localtime" << "/etc/passwd" << "/etc/group";
+    paths << "/usr/share/zoneinfo"
+          << "/etc/localtime"
+          << "/etc/passwd"
+          << "/etc/group";
     return paths;
 }
 
@@ -59,6 +62,17 @@ bool ReaderConfinement::AllowSystemData(landlock::Ruleset& rules) const {
     return true;
 }
 
+bool ReaderConfinement::Covers(const QString& path) const {
+    if (!hasLandlock()) {
+        return true;
+    }
+    struct stat status {};
+    const QByteArray file = QFile::encodeName(path);
+    return folderRules_ && QFile::encodeName(FolderFromPath(path)) == folder_ &&
+           names_.contains(QFile::encodeName(FileNameFromPath(path))) &&
+           lstat(file.constData(), &status) == 0 && !S_ISLNK(status.st_mode);
+}
+
 std::optional<QString> ReaderConfinement::Prepare(const QString& path) {
     if (!hasLandlock()) {
         return std::nullopt;
@@ -66,9 +80,12 @@ std::optional<QString> ReaderConfinement::Prepare(const QString& path) {
     const QByteArray file = QFile::encodeName(path);
     const QByteArray folder = QFile::encodeName(FolderFromPath(path));
     const QByteArray name = QFile::encodeName(FileNameFromPath(path));
-    if (folderRules_ && folder == folder_ && names_.contains(name)) {
+    struct stat status {};
+    const bool link = lstat(file.constData(), &status) == 0 && S_ISLNK(status.st_mode);
+    if (folderRules_ && folder == folder_ && names_.contains(name) && !link) {
         return std::nullopt;
     }
+    ++generation_;
     folderRules_.reset();
     names_.clear();
     QString problem;
@@ -119,11 +136,10 @@ std::optional<QString> ReaderConfinement::Apply(const QString& path) const {
             return problem;
         }
         const QByteArray folder = QFile::encodeName(FolderFromPath(path));
-        const bool granted = AllowSystemData(*own) &&
-                             own->Allow("/proc/self/mountinfo", kReadFile) &&
-                             own->Allow(folder.isEmpty() ? "/" : folder.constData(),
-                                        kReadFile | kReadDir) &&
-                             own->Allow(QFile::encodeName(path).constData(), kReadFile);
+        const bool granted =
+            AllowSystemData(*own) && own->Allow("/proc/self/mountinfo", kReadFile) &&
+            own->Allow(folder.isEmpty() ? "/" : folder.constData(), kReadFile | kReadDir) &&
+            own->Allow(QFile::encodeName(path).constData(), kReadFile);
         if (!granted) {
             return Reason("a Landlock rule could not be added");
         }

@@ -28,6 +28,11 @@ class ReaderConfinement {
 
     // In the helper, before it forks the reader of path.
     std::optional<QString> Prepare(const QString& path);
+    // Changes whenever Prepare makes new rules.
+    int generation() const { return generation_; }
+    // True when a reader confined for the current rules may also read path: a
+    // file of the same folder, no link, listed when the rules were made.
+    bool Covers(const QString& path) const;
     // In the freshly forked reader of path, the one thread of its process: the
     // file rules, then the reader's system-call filter, for good. Closes every
     // descriptor but standard input, output and error.
@@ -41,6 +46,7 @@ class ReaderConfinement {
     QByteArray folder_;             // whose rules these are
     QSet<QByteArray> names_;        // the entries they grant
     std::optional<landlock::Ruleset> folderRules_;
+    int generation_ = 0;
 };
 
 }  // namespace quorvid

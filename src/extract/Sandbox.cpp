@@ -2,7 +2,6 @@
 
 #include <sys/resource.h>
 
-
 namespace quorvid {
 
 namespace {

@@ -4,9 +4,9 @@
 #include <linux/sched.h>
 #include <seccomp.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -74,31 +74,82 @@ class Filter {
     int error_ = 0;
 };
 
-void AddReaderRules(Filter& filter, bool signalsToItselfOnly) {
+// The helper's own calls differ in two ways: it writes to its readers' request
+// pipes and passes signals on; each reader's filter narrows both.
+void AddReaderRules(Filter& filter, bool reader) {
     filter.Allow({
         // reading files and folders and what they are
-        SCMP_SYS(read), SCMP_SYS(pread64), SCMP_SYS(readv), SCMP_SYS(preadv), SCMP_SYS(preadv2),
-        SCMP_SYS(lseek), SCMP_SYS(close), SCMP_SYS(fstat), SCMP_SYS(newfstatat), SCMP_SYS(stat),
-        SCMP_SYS(lstat), SCMP_SYS(statx), SCMP_SYS(statfs), SCMP_SYS(fstatfs),
-        SCMP_SYS(getdents64), SCMP_SYS(access), SCMP_SYS(faccessat), SCMP_SYS(faccessat2),
-        SCMP_SYS(readlink), SCMP_SYS(readlinkat), SCMP_SYS(getcwd), SCMP_SYS(getxattr),
-        SCMP_SYS(lgetxattr), SCMP_SYS(fgetxattr), SCMP_SYS(listxattr), SCMP_SYS(llistxattr),
-        SCMP_SYS(flistxattr), SCMP_SYS(fadvise64),
+        SCMP_SYS(read),
+        SCMP_SYS(pread64),
+        SCMP_SYS(readv),
+        SCMP_SYS(preadv),
+        SCMP_SYS(preadv2),
+        SCMP_SYS(lseek),
+        SCMP_SYS(close),
+        SCMP_SYS(fstat),
+        SCMP_SYS(newfstatat),
+        SCMP_SYS(stat),
+        SCMP_SYS(lstat),
+        SCMP_SYS(statx),
+        SCMP_SYS(statfs),
+        SCMP_SYS(fstatfs),
+        SCMP_SYS(getdents64),
+        SCMP_SYS(access),
+        SCMP_SYS(faccessat),
+        SCMP_SYS(faccessat2),
+        SCMP_SYS(readlink),
+        SCMP_SYS(readlinkat),
+        SCMP_SYS(getcwd),
+        SCMP_SYS(getxattr),
+        SCMP_SYS(lgetxattr),
+        SCMP_SYS(fgetxattr),
+        SCMP_SYS(listxattr),
+        SCMP_SYS(llistxattr),
+        SCMP_SYS(flistxattr),
+        SCMP_SYS(fadvise64),
         // memory
-        SCMP_SYS(brk), SCMP_SYS(munmap), SCMP_SYS(mremap), SCMP_SYS(madvise),
+        SCMP_SYS(brk),
+        SCMP_SYS(munmap),
+        SCMP_SYS(mremap),
+        SCMP_SYS(madvise),
         // threads, waiting and time
-        SCMP_SYS(futex), SCMP_SYS(set_robust_list), SCMP_SYS(rseq), SCMP_SYS(sched_yield),
-        SCMP_SYS(nanosleep), SCMP_SYS(clock_nanosleep), SCMP_SYS(clock_gettime),
-        SCMP_SYS(clock_getres), SCMP_SYS(gettimeofday), SCMP_SYS(time), SCMP_SYS(poll),
-        SCMP_SYS(ppoll), SCMP_SYS(eventfd2),
+        SCMP_SYS(futex),
+        SCMP_SYS(set_robust_list),
+        SCMP_SYS(rseq),
+        SCMP_SYS(sched_yield),
+        SCMP_SYS(nanosleep),
+        SCMP_SYS(clock_nanosleep),
+        SCMP_SYS(clock_gettime),
+        SCMP_SYS(clock_getres),
+        SCMP_SYS(gettimeofday),
+        SCMP_SYS(time),
+        SCMP_SYS(poll),
+        SCMP_SYS(ppoll),
+        SCMP_SYS(eventfd2),
         // who and where it is
-        SCMP_SYS(getpid), SCMP_SYS(gettid), SCMP_SYS(getppid), SCMP_SYS(getuid),
-        SCMP_SYS(geteuid), SCMP_SYS(getgid), SCMP_SYS(getegid), SCMP_SYS(getgroups),
-        SCMP_SYS(getresuid), SCMP_SYS(getresgid), SCMP_SYS(uname), SCMP_SYS(sysinfo),
-        SCMP_SYS(getrusage), SCMP_SYS(getrlimit), SCMP_SYS(getrandom),
+        SCMP_SYS(getpid),
+        SCMP_SYS(gettid),
+        SCMP_SYS(getppid),
+        SCMP_SYS(getuid),
+        SCMP_SYS(geteuid),
+        SCMP_SYS(getgid),
+        SCMP_SYS(getegid),
+        SCMP_SYS(getgroups),
+        SCMP_SYS(getresuid),
+        SCMP_SYS(getresgid),
+        SCMP_SYS(uname),
+        SCMP_SYS(sysinfo),
+        SCMP_SYS(getrusage),
+        SCMP_SYS(getrlimit),
+        SCMP_SYS(getrandom),
         // signals it handles, and its end
-        SCMP_SYS(rt_sigaction), SCMP_SYS(rt_sigprocmask), SCMP_SYS(rt_sigreturn),
-        SCMP_SYS(sigaltstack), SCMP_SYS(restart_syscall), SCMP_SYS(exit), SCMP_SYS(exit_group),
+        SCMP_SYS(rt_sigaction),
+        SCMP_SYS(rt_sigprocmask),
+        SCMP_SYS(rt_sigreturn),
+        SCMP_SYS(sigaltstack),
+        SCMP_SYS(restart_syscall),
+        SCMP_SYS(exit),
+        SCMP_SYS(exit_group),
     });
 
     // Files open only for reading; asking for more fails as on a read-only disk.
@@ -117,6 +168,10 @@ void AddReaderRules(Filter& filter, bool signalsToItselfOnly) {
     // Writes go to the output and error pipes; a library waking a thread
     // through an event descriptor finds it closed.
     for (const int call : {SCMP_SYS(write), SCMP_SYS(writev)}) {
+        if (!reader) {
+            filter.Allow({call});
+            continue;
+        }
         filter.AllowWhen(call, SCMP_A0(SCMP_CMP_EQ, STDOUT_FILENO));
         filter.AllowWhen(call, SCMP_A0(SCMP_CMP_EQ, STDERR_FILENO));
         filter.FailWhen(call, EBADF, SCMP_A0(SCMP_CMP_GT, STDERR_FILENO));
@@ -141,7 +196,7 @@ void AddReaderRules(Filter& filter, bool signalsToItselfOnly) {
     filter.AllowWhen(SCMP_SYS(prlimit64), SCMP_A2(SCMP_CMP_EQ, 0));
     filter.Fail({SCMP_SYS(socket), SCMP_SYS(socketpair)}, EACCES);
 
-    if (signalsToItselfOnly) {
+    if (reader) {
         const auto self = static_cast<scmp_datum_t>(getpid());
         for (const int call : {SCMP_SYS(kill), SCMP_SYS(tgkill), SCMP_SYS(rt_sigqueueinfo),
                                SCMP_SYS(rt_tgsigqueueinfo)}) {

@@ -124,7 +124,8 @@ BatchRun RunCopy(const ProgramCopy& programs, const QStringList& paths) {
                               QStringLiteral("--file-timeout"), QStringLiteral("20")} +
                       paths);
     EXPECT_TRUE(process.waitForFinished(120000));
-    BatchRun run{process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError(), {}};
+    BatchRun run{
+        process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError(), {}};
     for (const QByteArray& line : run.out.split('\n')) {
         const QJsonObject row = QJsonDocument::fromJson(line).object();
         if (!row.isEmpty()) {
@@ -169,17 +170,32 @@ TEST(HelperConfinementTest, EveryEscapeFromTheLibraryIsRefused) {
         {files.Add(QStringLiteral("io-uring")), QStringLiteral("io-uring:38")},
         {files.Add(QStringLiteral("openat2")), QStringLiteral("openat2:38")},
     };
-    QStringList killedAttempts = {
-        QStringLiteral("tiocsti-stderr"), QStringLiteral("tiocsti-high-bits"),
-        QStringLiteral("fork"), QStringLiteral("clone-process"),
-        QStringLiteral("clear-death-signal"), QStringLiteral("dumpable"),
-        QStringLiteral("unlink"), QStringLiteral("rename"), QStringLiteral("mkdir"),
-        QStringLiteral("chmod"), QStringLiteral("exec"), QStringLiteral("kill-parent"),
-        QStringLiteral("ptrace-parent"), QStringLiteral("process-vm-readv"),
-        QStringLiteral("unshare"), QStringLiteral("setns"), QStringLiteral("mount"),
-        QStringLiteral("bpf"), QStringLiteral("userfaultfd"), QStringLiteral("perf-event-open"),
-        QStringLiteral("keyctl"), QStringLiteral("personality"), QStringLiteral("pidfd-open"),
-        QStringLiteral("executable-memory"), QStringLiteral("int80"), QStringLiteral("x32")};
+    QStringList killedAttempts = {QStringLiteral("tiocsti-stderr"),
+                                  QStringLiteral("tiocsti-high-bits"),
+                                  QStringLiteral("fork"),
+                                  QStringLiteral("clone-process"),
+                                  QStringLiteral("clear-death-signal"),
+                                  QStringLiteral("dumpable"),
+                                  QStringLiteral("unlink"),
+                                  QStringLiteral("rename"),
+                                  QStringLiteral("mkdir"),
+                                  QStringLiteral("chmod"),
+                                  QStringLiteral("exec"),
+                                  QStringLiteral("kill-parent"),
+                                  QStringLiteral("ptrace-parent"),
+                                  QStringLiteral("process-vm-readv"),
+                                  QStringLiteral("unshare"),
+                                  QStringLiteral("setns"),
+                                  QStringLiteral("mount"),
+                                  QStringLiteral("bpf"),
+                                  QStringLiteral("userfaultfd"),
+                                  QStringLiteral("perf-event-open"),
+                                  QStringLiteral("keyctl"),
+                                  QStringLiteral("personality"),
+                                  QStringLiteral("pidfd-open"),
+                                  QStringLiteral("executable-memory"),
+                                  QStringLiteral("int80"),
+                                  QStringLiteral("x32")};
     QStringList killed;
     for (const QString& attempt : killedAttempts) {
         killed << files.Add(attempt, sibling);
@@ -203,7 +219,8 @@ TEST(HelperConfinementTest, EveryEscapeFromTheLibraryIsRefused) {
         EXPECT_EQ(run.formats.count(path), 1u) << path.toStdString();
     }
     const QString allowed = run.formats[allowedRead];
-    EXPECT_TRUE(allowed.startsWith(QStringLiteral("read:ok:SIBLING-TEXT | list:ok:"))) << allowed.toStdString();
+    EXPECT_TRUE(allowed.startsWith(QStringLiteral("read:ok:SIBLING-TEXT | list:ok:")))
+        << allowed.toStdString();
     EXPECT_TRUE(allowed.contains(QStringLiteral("sibling.txt"))) << allowed.toStdString();
     // What the reader printed arrives as text, without its escape sequences.
     EXPECT_FALSE(run.err.contains('\x1b'));

@@ -125,7 +125,8 @@ std::string Attempt(const std::string& name, const std::string& argument) {
         return ReadText("/proc/" + argument + "/environ");
     }
     if (name == "parent-memory") {
-        return Outcome(open(("/proc/" + std::to_string(getppid()) + "/mem").c_str(), O_RDONLY) >= 0);
+        return Outcome(open(("/proc/" + std::to_string(getppid()) + "/mem").c_str(), O_RDONLY) >=
+                       0);
     }
     if (name == "getenv") {
         const char* value = getenv(argument.c_str());
