@@ -77,11 +77,23 @@ ExtractorPool::~ExtractorPool() {
 }
 
 void ExtractorPool::KillAll() {
+    // An idle helper ends with its reader once its requests close, and is
+    // counted in this process's children; a busy one is killed.
+    for (const auto& helper : helpers_) {
+        helper->process->disconnect(this);
+        if (helper->sent.empty()) {
+            helper->process->closeWriteChannel();
+        } else {
+            helper->process->kill();
+        }
+    }
     for (auto* helpers : {&helpers_, &graveyard_}) {
         for (const auto& helper : *helpers) {
             helper->process->disconnect(this);
-            helper->process->kill();
-            helper->process->waitForFinished(2000);
+            if (!helper->process->waitForFinished(1000)) {
+                helper->process->kill();
+                helper->process->waitForFinished(2000);
+            }
         }
         helpers->clear();
     }

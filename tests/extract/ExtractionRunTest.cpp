@@ -370,5 +370,26 @@ TEST_F(ExtractionRunTest, HelpersReadThePathThatIsInTheListWhenItsTurnComes) {
     EXPECT_EQ(test.events.count, 3);
 }
 
+TEST_F(ExtractionRunTest, HelpersThatCannotConfineThemselvesAreReportedOnceAndTheWindowReads) {
+    QTemporaryDir folder;
+    const QString refusing = folder.filePath(QStringLiteral("refusing-extractor"));
+    QFile::link(QStringLiteral(QUORVID_SCRIPTED_EXTRACTOR), refusing);
+    Add(MediaPath("h264-aac.mp4"));
+    Add(MediaPath("mpeg4-mp3.avi"));
+    ExtractorPoolOptions helpers;
+    helpers.program = refusing;
+    Click(helpers);
+    const QStringList warnings = test.dialogs.Warnings();
+    ASSERT_EQ(warnings.size(), 1);
+    EXPECT_TRUE(warnings.front().startsWith(
+        QStringLiteral("The extraction helpers cannot confine themselves (the filter could not "
+                       "be installed), so the window reads the files itself, unconfined.")))
+        << warnings.front().toStdString();
+    EXPECT_TRUE(warnings.front().contains(QStringLiteral("at line 118")));
+    // Read here, with the real library, not by the scripted helper.
+    ASSERT_EQ(resultsGrid.ItemCount(), 2);
+    EXPECT_EQ(resultsGrid.SubItem(1, 1), QStringLiteral("MPEG-4"));
+}
+
 }  // namespace
 }  // namespace quorvid

@@ -18,6 +18,7 @@
 #include "extract/ExtractorProtocol.h"
 #include "extract/ExtractorService.h"
 #include "extract/FieldCatalogue.h"
+#include "extract/HelperDiagnostics.h"
 #include "extract/HelperProcesses.h"
 
 namespace quorvid {
@@ -121,6 +122,74 @@ TEST(ExtractorPoolTest, LookaheadReadsThePathThatIsAtThePositionNow) {
     list.removeAt(2);
     EXPECT_EQ(lookahead.Take(2, list[1])->Cell(kFirstFileCell), "/replaced.mp4");
     EXPECT_EQ(lookahead.Take(3, list[2])->Cell(kFirstFileCell), "/d.mp4");
+}
+
+// The scripted helper under another name, which changes how it starts.
+QString ScriptedHelperNamed(const QTemporaryDir& folder, const char* name) {
+    const QString link = folder.filePath(QString::fromLatin1(name));
+    QFile::link(QStringLiteral(QUORVID_SCRIPTED_EXTRACTOR), link);
+    return link;
+}
+
+TEST(ExtractorPoolTest, OnlyAHelperThatHasNotBegunMayRefuseConfinement) {
+    QTemporaryDir folder;
+    ExtractorPoolOptions options = ScriptedHelpers();
+    options.program = ScriptedHelperNamed(folder, "refusing-extractor");
+    ExtractorPool refusing(options);
+    EXPECT_FALSE(refusing.Start());
+    EXPECT_EQ(refusing.refusal(), QStringLiteral("the filter could not be installed"));
+    EXPECT_TRUE(ChildPids().empty());
+
+    options.program = ScriptedHelperNamed(folder, "lesser-extractor");
+    ExtractorPool lesser(options);
+    ASSERT_TRUE(lesser.Start());
+    EXPECT_TRUE(lesser.refusal().isEmpty());
+    EXPECT_EQ(lesser.confinementNote(), QStringLiteral("no Landlock here"));
+
+    // Said by a reader of a file, it would have the files read unconfined: it
+    // counts as data that cannot be read, and the pool goes on.
+    ExtractorPool pool(ScriptedHelpers());
+    ASSERT_TRUE(pool.Start());
+    const auto late = pool.Take(pool.Submit(folder.filePath(QStringLiteral("refuse-late.mp4"))));
+    ASSERT_TRUE(late);
+    EXPECT_EQ(FailureText(*late),
+              QStringLiteral("The extraction helper sent data that cannot be read for this file."));
+    EXPECT_FALSE(pool.IsBroken());
+    EXPECT_TRUE(pool.refusal().isEmpty());
+    const auto next = pool.Take(pool.Submit(folder.filePath(QStringLiteral("good.mp4"))));
+    ASSERT_TRUE(next);
+    EXPECT_TRUE(next->FailedSteps().empty());
+}
+
+TEST(ExtractorPoolTest, WhatAHelperPrintsArrivesAsPlainLines) {
+    QTemporaryDir folder;
+    QStringList lines;
+    ExtractorPoolOptions options = ScriptedHelpers();
+    options.diagnostics = [&](const QString& line) { lines << line; };
+    ExtractorPool pool(options);
+    ASSERT_TRUE(pool.Start());
+    ASSERT_TRUE(pool.Take(pool.Submit(folder.filePath(QStringLiteral("noisy.mp4")))));
+    QElapsedTimer waited;
+    waited.start();
+    while (lines.empty() && waited.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    // Escape, CSI and the bidirectional override are gone; the unended last
+    // line waits for the rest of it or the helper's end.
+    EXPECT_EQ(lines, QStringList{QStringLiteral("[2Jcleared reversed")});
+}
+
+TEST(HelperDiagnosticsTest, LinesAreCutAndAFloodIsDroppedWithOneLine) {
+    HelperDiagnostics diagnostics;
+    EXPECT_TRUE(diagnostics.Add("half").isEmpty());
+    EXPECT_EQ(diagnostics.Add(" a line\nnext"), QStringList{QStringLiteral("half a line")});
+    EXPECT_EQ(diagnostics.Finish(), QStringList{QStringLiteral("next")});
+    const QStringList longLine = diagnostics.Add(QByteArray(1000, 'y') + '\n');
+    ASSERT_EQ(longLine.size(), 1);
+    EXPECT_EQ(longLine.front().size(), HelperDiagnostics::kMaxLineCharacters + 3);
+    const QStringList flood = diagnostics.Add(QByteArray(HelperDiagnostics::kMaxBytes, '\n'));
+    EXPECT_EQ(flood, QStringList{QStringLiteral("(further diagnostics of this helper dropped)")});
+    EXPECT_TRUE(diagnostics.Add("more\n").isEmpty());
 }
 
 TEST(ExtractorPoolTest, AMissingHelperProgramDoesNotStart) {

@@ -1,7 +1,10 @@
 // A stand-in for quorvid-extractor that misbehaves on request: the name of the
 // file says what it does ("crash", "exit", "loop", "flood", "garble", "killme");
-// any other file gets a small record that echoes its path. Its records go out
-// as the real helper's do.
+// "refuse-late" refuses confinement after it has begun, "noisy" writes escape
+// sequences to its standard error first; any other file gets a small record
+// that echoes its path. Its records go out as the real helper's do. Started
+// under a name holding "refusing" it cannot confine itself; under one holding
+// "lesser" it is confined less than it should be.
 // With --pool-parent FILE it is instead a parent that starts a pool of itself on
 // FILE and waits for ever, to be killed by a test.
 #include <signal.h>
@@ -66,6 +69,14 @@ void Misbehave(const QString& path, std::uint32_t id) {
         for (;;) {
             Cell(id, step::LibraryCellStep(1), 1, text);
         }
+    } else if (name.contains(QLatin1String("refuse-late"))) {
+        Send(protocol::EncodeRefused(QStringLiteral("too late to say so")));
+        for (;;) {
+            pause();
+        }
+    } else if (name.contains(QLatin1String("noisy"))) {
+        const char text[] = "\x1b[2Jcleared\xc2\x9b\xe2\x80\xae reversed\n\x1b]0;title\x07";
+        [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, text, sizeof text - 1);
     } else if (name.contains(QLatin1String("garble"))) {
         // A helper taken over says no more that can be believed.
         Send(QByteArray("\x07\x00\x00\x00garbage", 11));
@@ -98,7 +109,14 @@ int main(int argc, char** argv) {
     const int journalFd = ParseHelperArguments(argc, argv).journalFd;
     const std::unique_ptr<JournalWriter> journal =
         journalFd >= 0 ? JournalWriter::Open(journalFd) : nullptr;
-    Send(protocol::EncodeReady());
+    const std::string program = argv[0];
+    if (program.find("refusing") != std::string::npos) {
+        Send(protocol::EncodeRefused(QStringLiteral("the filter could not be installed")));
+        return 76;
+    }
+    Send(protocol::EncodeReady(program.find("lesser") != std::string::npos
+                                   ? QStringLiteral("no Landlock here")
+                                   : QString()));
     protocol::FrameReader reader;
     char chunk[4096];
     for (;;) {
