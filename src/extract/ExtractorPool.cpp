@@ -414,6 +414,9 @@ void ExtractorPool::HelperFinished(Helper& helper) {
         how = QStringLiteral("it could not be started");
     } else if (process.exitStatus() == QProcess::CrashExit) {
         how = QStringLiteral("signal %1").arg(process.exitCode());
+        if (process.exitCode() == SIGSYS) {
+            how += QStringLiteral(", a system call its sandbox refuses");
+        }
     } else {
         how = QStringLiteral("exit code %1").arg(process.exitCode());
     }

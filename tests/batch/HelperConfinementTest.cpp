@@ -138,7 +138,8 @@ BatchRun RunCopy(const ProgramCopy& programs, const QStringList& paths) {
 
 bool Killed(const BatchRun& run, const QString& path) {
     return run.err.contains(QFile::encodeName(path) +
-                            ": The metadata library stopped while reading this file (signal 31)");
+                            ": The metadata library stopped while reading this file (signal 31, a "
+                            "system call its sandbox refuses).");
 }
 
 TEST(HelperConfinementTest, EveryEscapeFromTheLibraryIsRefused) {
