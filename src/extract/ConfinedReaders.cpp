@@ -19,21 +19,6 @@ namespace quorvid {
 
 namespace {
 
-bool WriteAll(int fd, const char* data, qsizetype size) {
-    while (size > 0) {
-        const ssize_t written = write(fd, data, static_cast<size_t>(size));
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data += written;
-        size -= written;
-    }
-    return true;
-}
-
 // Readers are forked, which is only safe while the helper has one thread.
 int ThreadCount() {
     int count = 0;

@@ -11,13 +11,9 @@
 
 namespace quorvid {
 
-namespace {
-
-bool WriteAll(int fd, const QByteArray& bytes) {
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = write(fd, data, static_cast<size_t>(left));
+bool WriteAll(int fd, const char* data, qsizetype size) {
+    while (size > 0) {
+        const ssize_t written = write(fd, data, static_cast<size_t>(size));
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
@@ -25,12 +21,14 @@ bool WriteAll(int fd, const QByteArray& bytes) {
             return false;
         }
         data += written;
-        left -= written;
+        size -= written;
     }
     return true;
 }
 
-}  // namespace
+bool WriteAll(int fd, const QByteArray& bytes) {
+    return WriteAll(fd, bytes.constData(), bytes.size());
+}
 
 RecordStream::RecordStream(int outFd, JournalWriter* journal, std::uint32_t id)
     : outFd_(outFd), journal_(journal), id_(id), journalHoldsAll_(journal != nullptr) {

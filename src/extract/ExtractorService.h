@@ -34,6 +34,10 @@ class RecordStream : public ExtractionSink {
     QByteArray pending_;
 };
 
+// Writes all of data to fd, going on after interruptions; false when fd fails.
+bool WriteAll(int fd, const char* data, qsizetype size);
+bool WriteAll(int fd, const QByteArray& bytes);
+
 // Sends the message that the helper is set up and confined, with what its
 // confinement lacks (empty when nothing).
 bool SendReady(int outFd, const QString& note);

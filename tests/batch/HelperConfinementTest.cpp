@@ -20,7 +20,10 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QThread>
+#include <cstdio>
 #include <map>
+
+#include "extract/Landlock.h"
 
 namespace quorvid {
 namespace {
@@ -206,12 +209,22 @@ TEST(HelperConfinementTest, EveryEscapeFromTheLibraryIsRefused) {
     HostileFiles::Write(allowedRead, "read " + QFile::encodeName(sibling) + "\nlist " +
                                          QFile::encodeName(files.media()) + "\nnoisy-stderr\n");
 
+    // Without Landlock the filter alone confines: what is read is not narrowed.
+    const bool landlock = landlock::Abi() > 0;
+    if (!landlock) {
+        std::fprintf(stderr, "This kernel has no Landlock: file access is not checked.\n");
+    }
     BatchRun run = RunCopy(programs, {files.media()});
     EXPECT_EQ(run.exitCode, 1) << run.err.constData();
     EXPECT_FALSE(run.out.contains(kSecret));
-    EXPECT_FALSE(run.out.contains("HOME-SECRET"));
-    EXPECT_FALSE(run.out.contains("INNER-SECRET"));
+    EXPECT_TRUE(!landlock || !run.out.contains("HOME-SECRET"));
+    EXPECT_TRUE(!landlock || !run.out.contains("INNER-SECRET"));
     for (const auto& [path, expected] : failing) {
+        if (!landlock && (expected.endsWith(QStringLiteral(":13")) &&
+                          !expected.startsWith(QStringLiteral("write:")) &&
+                          !expected.startsWith(QStringLiteral("socket:")))) {
+            continue;
+        }
         EXPECT_EQ(run.formats[path], expected) << path.toStdString() << "\n" << run.err.constData();
     }
     for (const QString& path : killed) {
