@@ -324,9 +324,12 @@ TEST(HelperConfinementTest, NoReaderOutlivesQuorvidBatchStoppedByCtrlCOrKilled) 
         ASSERT_TRUE(process.waitForStarted());
         QElapsedTimer waited;
         waited.start();
-        // The batch, two helpers and their readers.
-        while (programs.AliveProcesses() < 5 && waited.elapsed() < 10000) {
-            QThread::msleep(20);
+        // The batch, two helpers and their readers, once the readers that
+        // try out the confinement at start have gone.
+        int stable = 0;
+        while (stable < 3 && waited.elapsed() < 10000) {
+            QThread::msleep(100);
+            stable = programs.AliveProcesses() >= 5 ? stable + 1 : 0;
         }
         ASSERT_GE(programs.AliveProcesses(), 5) << signal;
         kill(static_cast<pid_t>(process.processId()), signal);
