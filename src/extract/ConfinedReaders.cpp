@@ -72,10 +72,6 @@ std::optional<QString> ConfinedReaders::Confine(const QString& probePath) {
                    "its readers cannot be forked safely")
             .arg(threads);
     }
-    nullFd_ = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    if (nullFd_ < 0) {
-        return QStringLiteral("/dev/null could not be opened");
-    }
     if (const auto problem = InstallSyscallFilter(SyscallPolicy::Helper)) {
         return problem;
     }
@@ -262,9 +258,10 @@ bool ConfinedReaders::Relay(int outFd) {
     if (!stray) {
         end = got;
         reader_.frames.Append(chunk, got);
-        while (const std::optional<protocol::Message> message = reader_.frames.Next()) {
-            if (message->type == protocol::MessageType::FileDone &&
-                message->id == reader_.unfinished.front()) {
+        // Only where frames end is needed here; the parent reads them.
+        while (const auto frame = reader_.frames.SkipNext()) {
+            if (frame->type == protocol::MessageType::FileDone &&
+                frame->id == reader_.unfinished.front()) {
                 reader_.unfinished.pop_front();
                 if (reader_.unfinished.empty()) {
                     end = got - reader_.frames.pendingBytes();

@@ -64,7 +64,6 @@ class ConfinedReaders {
     const FileExtractor& extractor_;
     JournalWriter* journal_;
     ReaderConfinement confinement_;
-    int nullFd_ = -1;
     Reader reader_;
 };
 

@@ -89,7 +89,6 @@ void ExtractorPool::KillAll() {
     }
     for (auto* helpers : {&helpers_, &graveyard_}) {
         for (const auto& helper : *helpers) {
-            helper->process->disconnect(this);
             if (!helper->process->waitForFinished(1000)) {
                 helper->process->kill();
                 helper->process->waitForFinished(2000);

@@ -131,7 +131,7 @@ QByteArray EncodeFileDone(std::uint32_t id) {
     return FrameWriter(MessageType::FileDone, id).Take();
 }
 
-std::optional<Message> FrameReader::Next() {
+std::optional<std::uint32_t> FrameReader::NextLength() {
     if (broken_ || pendingBytes() < 4) {
         return std::nullopt;
     }
@@ -143,8 +143,40 @@ std::optional<Message> FrameReader::Next() {
     if (pendingBytes() < 4 + static_cast<qsizetype>(length)) {
         return std::nullopt;
     }
-    FieldReader fields(buffer_.constData() + position_ + 4, length);
+    return length;
+}
+
+void FrameReader::Consume(std::uint32_t length) {
     position_ += 4 + length;
+    // Read frames are dropped once they are many or all.
+    if (position_ == buffer_.size()) {
+        buffer_.clear();
+        position_ = 0;
+    } else if (position_ > 64 * 1024) {
+        buffer_.remove(0, position_);
+        position_ = 0;
+    }
+}
+
+std::optional<FrameReader::Header> FrameReader::SkipNext() {
+    const std::optional<std::uint32_t> length = NextLength();
+    if (!length) {
+        return std::nullopt;
+    }
+    FieldReader fields(buffer_.constData() + position_ + 4, *length);
+    const auto type = static_cast<MessageType>(fields.Byte());
+    const std::uint32_t id = fields.Number();
+    Consume(*length);
+    return Header{type, id};
+}
+
+std::optional<Message> FrameReader::Next() {
+    const std::optional<std::uint32_t> length = NextLength();
+    if (!length) {
+        return std::nullopt;
+    }
+    FieldReader fields(buffer_.constData() + position_ + 4, *length);
+    const std::uint32_t frameLength = *length;
     Message message;
     const std::uint8_t type = fields.Byte();
     message.type = static_cast<MessageType>(type);
@@ -184,14 +216,7 @@ std::optional<Message> FrameReader::Next() {
         broken_ = true;
         return std::nullopt;
     }
-    // Read frames are dropped once they are many or all.
-    if (position_ == buffer_.size()) {
-        buffer_.clear();
-        position_ = 0;
-    } else if (position_ > 64 * 1024) {
-        buffer_.remove(0, position_);
-        position_ = 0;
-    }
+    Consume(frameLength);
     return message;
 }
 

@@ -63,10 +63,22 @@ class FrameReader {
     // The next whole message; nothing when more bytes are needed or the stream
     // is broken (see broken()).
     std::optional<Message> Next();
+    // The type and request id of the next whole frame, passed over without
+    // reading its fields: for a process that only passes frames on.
+    struct Header {
+        MessageType type;
+        std::uint32_t id;
+    };
+    std::optional<Header> SkipNext();
     bool broken() const { return broken_; }
     qsizetype pendingBytes() const { return buffer_.size() - position_; }
 
   private:
+    // The length of the next whole frame; nothing while it is incomplete or
+    // the stream is broken.
+    std::optional<std::uint32_t> NextLength();
+    void Consume(std::uint32_t length);
+
     QByteArray buffer_;
     qsizetype position_ = 0;
     bool broken_ = false;
