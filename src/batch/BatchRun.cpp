@@ -139,6 +139,10 @@ void BatchRun::ThrowWhenInterrupted() const {
 
 void BatchRun::ReportProblem(const QString& text) {
     ++failures_;
+    Say(text);
+}
+
+void BatchRun::Say(const QString& text) {
     progress_.Clear();
     const QByteArray line = "quorvid-batch: " + OneLine(text).toLocal8Bit() + "\n";
     std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);

@@ -31,6 +31,8 @@ class BatchRun {
 
     // The exit status. Throws RunInterrupted; an output file is then left as it was.
     int Run();
+    // One line on standard error, below the progress line, counted as no failure.
+    void Say(const QString& text);
 
   private:
     void Gather(const QString& argument);

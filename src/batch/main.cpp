@@ -73,8 +73,15 @@ int main(int argc, char* argv[]) {
     const FileExtractor inProcess(library, shell);
     ExtractorPoolOptions helpers = ProgramExtractorOptions(programFolder);
     helpers.watchdog = options->fileTimeout;
-    helpers.diagnostics = [](const QString& line) {
-        WriteError(QStringLiteral("extraction helper: ") + line);
+    // Once the run has begun its lines go below its progress line.
+    BatchRun* run = nullptr;
+    helpers.diagnostics = [&run](const QString& line) {
+        const QString text = QStringLiteral("extraction helper: ") + line;
+        if (run != nullptr) {
+            run->Say(text);
+        } else {
+            WriteError(text);
+        }
     };
     auto pool = std::make_unique<ExtractorPool>(helpers);
     std::unique_ptr<ExtractionFeed> feed;
@@ -92,8 +99,13 @@ int main(int argc, char* argv[]) {
         feed = std::make_unique<ThreadedExtractionFeed>(library, QThread::idealThreadCount());
     }
     try {
-        return BatchRun(*options, *feed, stopSignal).Run();
+        BatchRun batch(*options, *feed, stopSignal);
+        run = &batch;
+        const int status = batch.Run();
+        run = nullptr;
+        return status;
     } catch (const RunInterrupted&) {
+        run = nullptr;
         // The output file is gone by now. The helpers are stopped; files still
         // being read on threads are not waited for: the signal ends the program.
         pool.reset();
