@@ -6,14 +6,14 @@
 #include <QCoreApplication>
 #include <QStringList>
 
-#include "app/CommandContext.h"
-#include "app/Dialogs.h"
-#include "app/EventPump.h"
-#include "app/ListViewModel.h"
-#include "app/MousePointer.h"
-#include "app/Platform.h"
-#include "app/ProgressState.h"
-#include "extract/ResultsGrid.h"
+#include "core/results/ResultsGrid.h"
+#include "core/shell/CommandContext.h"
+#include "core/shell/Dialogs.h"
+#include "core/shell/EventPump.h"
+#include "core/shell/ListViewModel.h"
+#include "core/shell/MousePointer.h"
+#include "core/shell/Platform.h"
+#include "core/shell/ProgressState.h"
 
 namespace bench {
 

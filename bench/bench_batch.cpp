@@ -26,7 +26,7 @@
 #include <map>
 #include <vector>
 
-#include "extract/FieldCatalogue.h"
+#include "core/extraction/FieldCatalogue.h"
 
 extern char** environ;
 

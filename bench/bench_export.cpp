@@ -13,19 +13,19 @@
 #include <memory>
 #include <string>
 
-#include "app/CommandContext.h"
-#include "app/DesktopServices.h"
-#include "app/Dialogs.h"
-#include "app/ListViewModel.h"
-#include "app/MousePointer.h"
-#include "app/Platform.h"
-#include "app/ProgressState.h"
-#include "export/ClipboardExport.h"
-#include "export/SpreadsheetExport.h"
-#include "export/SystemClipboard.h"
-#include "export/TextFileExport.h"
-#include "export/XlsxWorkbook.h"
-#include "extract/ResultsGrid.h"
+#include "core/export/ClipboardExport.h"
+#include "core/export/SpreadsheetExport.h"
+#include "core/export/TextFileExport.h"
+#include "core/export/XlsxWorkbook.h"
+#include "core/results/ResultsGrid.h"
+#include "core/shell/CommandContext.h"
+#include "core/shell/Dialogs.h"
+#include "core/shell/ListViewModel.h"
+#include "core/shell/MousePointer.h"
+#include "core/shell/Platform.h"
+#include "core/shell/ProgressState.h"
+#include "window/DesktopServices.h"
+#include "window/SystemClipboard.h"
 
 namespace {
 

@@ -13,17 +13,17 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "app/CommandContext.h"
-#include "app/Dialogs.h"
-#include "app/EventPump.h"
-#include "app/ListViewModel.h"
-#include "app/MousePointer.h"
-#include "app/Platform.h"
-#include "app/ProgressState.h"
-#include "extract/ExtractionRun.h"
-#include "extract/FieldCatalogue.h"
-#include "extract/MediaInfoDLL.h"
-#include "extract/ResultsGrid.h"
+#include "core/extraction/ExtractionRun.h"
+#include "core/extraction/FieldCatalogue.h"
+#include "core/extraction/MediaInfoDLL.h"
+#include "core/results/ResultsGrid.h"
+#include "core/shell/CommandContext.h"
+#include "core/shell/Dialogs.h"
+#include "core/shell/EventPump.h"
+#include "core/shell/ListViewModel.h"
+#include "core/shell/MousePointer.h"
+#include "core/shell/Platform.h"
+#include "core/shell/ProgressState.h"
 
 using namespace quorvid;
 

@@ -7,9 +7,9 @@
 #include <cstdio>
 
 #include "BenchMemory.h"
-#include "app/ListViewControl.h"
-#include "app/ListViewModel.h"
-#include "extract/ResultsGrid.h"
+#include "core/results/ResultsGrid.h"
+#include "core/shell/ListViewModel.h"
+#include "window/ListViewControl.h"
 
 namespace {
 

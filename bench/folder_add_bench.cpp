@@ -13,16 +13,16 @@
 #include <fstream>
 #include <string>
 
-#include "app/CommandContext.h"
-#include "app/Dialogs.h"
-#include "app/EventPump.h"
-#include "app/Form1.h"
-#include "app/ListViewModel.h"
-#include "app/MousePointer.h"
-#include "app/Platform.h"
-#include "app/ProgressState.h"
-#include "app/SettingsStore.h"
-#include "input/AddFolder.h"
+#include "core/input/AddFolder.h"
+#include "core/shell/CommandContext.h"
+#include "core/shell/Dialogs.h"
+#include "core/shell/EventPump.h"
+#include "core/shell/ListViewModel.h"
+#include "core/shell/MousePointer.h"
+#include "core/shell/Platform.h"
+#include "core/shell/ProgressState.h"
+#include "core/shell/SettingsStore.h"
+#include "window/Form1.h"
 
 namespace {
 

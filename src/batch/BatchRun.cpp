@@ -11,20 +11,20 @@
 #include <functional>
 #include <memory>
 
-#include "app/Dialogs.h"
-#include "app/ErrorReport.h"
-#include "app/EventPump.h"
-#include "app/FileSystemObject.h"
-#include "app/PathFunctions.h"
-#include "app/Platform.h"
-#include "export/AlignedTextLayout.h"
-#include "export/RecordFormats.h"
-#include "extract/ExtractionFeed.h"
-#include "extract/ExtractionReplay.h"
-#include "extract/ResultsStore.h"
-#include "input/AddFolder.h"
-#include "input/FolderWalk.h"
-#include "input/SampleFiles.h"
+#include "core/export/AlignedTextLayout.h"
+#include "core/export/RecordFormats.h"
+#include "core/input/AddFolder.h"
+#include "core/input/FolderWalk.h"
+#include "core/input/SampleFiles.h"
+#include "core/pool/ExtractionFeed.h"
+#include "core/results/ExtractionReplay.h"
+#include "core/results/ResultsStore.h"
+#include "core/shell/Dialogs.h"
+#include "core/shell/ErrorReport.h"
+#include "core/shell/EventPump.h"
+#include "core/shell/FileSystemObject.h"
+#include "core/shell/PathFunctions.h"
+#include "core/shell/Platform.h"
 
 namespace quorvid {
 

@@ -7,12 +7,12 @@
 
 #include "batch/BatchOptions.h"
 #include "batch/BatchRun.h"
-#include "extract/ExtractorPool.h"
-#include "extract/FileExtractor.h"
-#include "extract/GioShell.h"
-#include "extract/MediaInfoDLL.h"
-#include "extract/PoolExtractionFeed.h"
-#include "extract/ThreadedExtractionFeed.h"
+#include "core/extraction/FileExtractor.h"
+#include "core/extraction/GioShell.h"
+#include "core/extraction/MediaInfoDLL.h"
+#include "core/pool/ExtractorPool.h"
+#include "core/pool/PoolExtractionFeed.h"
+#include "core/pool/ThreadedExtractionFeed.h"
 
 namespace {
 

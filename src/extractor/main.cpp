@@ -10,12 +10,12 @@
 #include <memory>
 #include <new>
 
-#include "extract/ConfinedReaders.h"
-#include "extract/ExtractorService.h"
-#include "extract/FileExtractor.h"
-#include "extract/GioShell.h"
-#include "extract/MediaInfoDLL.h"
-#include "extract/Sandbox.h"
+#include "core/extraction/FileExtractor.h"
+#include "core/extraction/GioShell.h"
+#include "core/extraction/MediaInfoDLL.h"
+#include "extractor/ConfinedReaders.h"
+#include "extractor/ExtractorService.h"
+#include "extractor/ResourceLimits.h"
 
 int main(int argc, char** argv) {
     // Local files only: no desktop daemons to talk to once confined.

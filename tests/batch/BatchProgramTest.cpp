@@ -10,14 +10,14 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-#include "app/CommandContext.h"
-#include "app/ListViewModel.h"
-#include "app/MousePointer.h"
-#include "app/ProgressState.h"
-#include "export/TextFileExport.h"
-#include "extract/ExtractionRun.h"
-#include "input/AddFolder.h"
-#include "input/FolderWalk.h"
+#include "core/export/TextFileExport.h"
+#include "core/extraction/ExtractionRun.h"
+#include "core/input/AddFolder.h"
+#include "core/input/FolderWalk.h"
+#include "core/shell/CommandContext.h"
+#include "core/shell/ListViewModel.h"
+#include "core/shell/MousePointer.h"
+#include "core/shell/ProgressState.h"
 #include "support/TestPlatform.h"
 
 namespace quorvid {

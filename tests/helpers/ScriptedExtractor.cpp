@@ -17,11 +17,11 @@
 #include <memory>
 #include <string>
 
-#include "extract/ExtractionSteps.h"
-#include "extract/ExtractorPool.h"
-#include "extract/ExtractorProtocol.h"
-#include "extract/ExtractorService.h"
-#include "extract/FieldCatalogue.h"
+#include "core/extraction/ExtractionSteps.h"
+#include "core/extraction/FieldCatalogue.h"
+#include "core/pool/ExtractorPool.h"
+#include "core/pool/ExtractorProtocol.h"
+#include "extractor/ExtractorService.h"
 
 using namespace quorvid;
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/Dialogs.h"
+#include "core/shell/Dialogs.h"
 
 namespace quorvid::test {
 

@@ -1,6 +1,6 @@
 #include "support/TestPlatform.h"
 
-#include "app/StepFailure.h"
+#include "core/shell/StepFailure.h"
 
 namespace quorvid::test {
 

@@ -9,12 +9,12 @@
 #include <memory>
 #include <vector>
 
-#include "app/EventPump.h"
-#include "app/Platform.h"
-#include "app/SettingsStore.h"
-#include "app/SystemServices.h"
-#include "export/Clipboard.h"
-#include "export/SpreadsheetApplication.h"
+#include "core/export/Clipboard.h"
+#include "core/export/SpreadsheetApplication.h"
+#include "core/shell/EventPump.h"
+#include "core/shell/Platform.h"
+#include "core/shell/SettingsStore.h"
+#include "core/shell/SystemServices.h"
 #include "support/ScriptedDialogs.h"
 
 namespace quorvid::test {

@@ -1,0 +1,159 @@
+#include "core/export/TextFileExport.h"
+
+#include <QDir>
+#include <memory>
+#include <optional>
+
+#include "core/export/AlignedTextLayout.h"
+#include "core/shell/CommandContext.h"
+#include "core/shell/Dialogs.h"
+#include "core/shell/ErrorReport.h"
+#include "core/shell/EventPump.h"
+#include "core/shell/FileSystemObject.h"
+#include "core/shell/ListViewModel.h"
+#include "core/shell/MousePointer.h"
+#include "core/shell/PathFunctions.h"
+#include "core/shell/Platform.h"
+#include "core/shell/ProcedureLocations.h"
+#include "core/shell/ProgressState.h"
+
+namespace quorvid {
+
+void SaveListviewProperlySpaced(const Platform& platform, const ListViewModel& grid,
+                                const QString& path, ProgressState* progress) {
+    ReportingProcedure procedure(*platform.dialogs,
+                                 QString::fromLatin1(location::kSaveListviewProperlySpaced));
+    EventPump& events = *platform.events;
+    const QString writingText = QString::fromLatin1(kWritingFileText) + FileNameFromPath(path);
+    const auto showProgress = [&](double value, const QString& text) {
+        events.DoEvents();
+        progress->setValue(value);
+        progress->setText(text);
+        events.DoEvents();
+    };
+
+    if (progress != nullptr) {
+        showProgress(1, writingText);
+    }
+
+    // A grid that changes under the save (the yields let "Clear List" run) would
+    // leave a file that matches neither the old grid nor the new one: such a
+    // save is reported and the file at path is left as it was. A save fails
+    // with one report, which says what became of the file.
+    std::unique_ptr<TextStream> stream;
+    bool saveFailed = false;
+    const auto reportFailedSave = [&](int step, const QString& description) {
+        saveFailed = true;
+        QString outcome;
+        if (!stream || stream->keepsOldFileOnFailure()) {
+            outcome = QStringLiteral(" (the file was not saved; anything already at ") +
+                      QDir::toNativeSeparators(path) + QStringLiteral(" is left as it was)");
+        } else {
+            outcome = QStringLiteral(" (the file was not saved completely: ") +
+                      QDir::toNativeSeparators(path) +
+                      QStringLiteral(" holds only part of the results)");
+        }
+        procedure.Step(step, [&] { throw StepFailure(description + outcome); });
+    };
+    // Runs a step whose failure spoils the save; later failures add nothing.
+    const auto saveStep = [&](int step, auto&& action) {
+        const std::optional<QString> failure = FailureOf(action);
+        if (failure && !saveFailed) {
+            reportFailedSave(step, *failure);
+        }
+        return !failure;
+    };
+
+    AlignedTextLayout layout(grid, events);
+    layout.MeasureWidths(AlignedTextLayout::Headers::Count, [&](const StepFailure& failure) {
+        if (!saveFailed) {
+            reportFailedSave(110, failure.description());
+        }
+    });
+
+    if (progress != nullptr) {
+        showProgress(10, writingText);
+    }
+
+    // Without a file there is nothing to write or close; its creation failure is
+    // the save's one report.
+    if (!saveFailed) {
+        procedure.Step(122, [&] { stream = FileSystemObject().CreateTextFile(path); });
+    }
+    const auto writeLine = [&](int step, const QString& line) {
+        if (stream && !saveFailed) {
+            saveStep(step, [&] { stream->WriteLine(line); });
+        }
+    };
+
+    QString line;
+    if (saveStep(124, [&] { line = layout.HeaderLine(); })) {
+        writeLine(126, line);
+    }
+
+    if (progress != nullptr) {
+        showProgress(20, writingText);
+    }
+
+    line.reserve(layout.LineLength());
+    const int rows = grid.ItemCount();
+    for (int row = 1; row <= rows; ++row) {
+        events.DoEvents();
+        line.resize(0);
+        bool checked = false;
+        // The rows after one that cannot be read are gone as well.
+        if (!saveStep(144, [&] { checked = layout.AppendRow(line, row); })) {
+            break;
+        }
+        if (!checked) {
+            continue;
+        }
+        if (progress != nullptr) {
+            events.DoEvents();
+            progress->setValue((row + (rows / 2000)) / static_cast<double>(rows) * 100);
+            if (row % 1000 == 0) {
+                progress->setText(writingText + QStringLiteral(" (") + QString::number(row) +
+                                  QStringLiteral(")"));
+            }
+            events.DoEvents();
+        }
+        writeLine(158, line);
+    }
+
+    if (progress != nullptr) {
+        progress->setValue(100);
+        progress->setText(QString::fromLatin1(kDoneText));
+    }
+    if (stream) {
+        if (saveFailed) {
+            stream->Discard();
+        } else {
+            procedure.Step(166, [&] { stream->Close(); });
+        }
+        stream.reset();
+    }
+    if (progress != nullptr) {
+        progress->setValue(0);
+        progress->setText(QString::fromLatin1(ProgressState::kIdleText));
+    }
+}
+
+void SaveResultsAsTextFileCommand(CommandContext& context) {
+    Platform& platform = context.platform;
+    ReportingProcedure procedure(*platform.dialogs, QString::fromLatin1(location::kPushButton8));
+    QString path;
+    procedure.Step(108, [&] {
+        path = platform.dialogs->SaveFile(QString::fromLatin1(kTextFileDialogTitle),
+                                          QString::fromLatin1(kTextFileFilter));
+    });
+    if (path.isEmpty()) {
+        return;
+    }
+    context.pointer.set(MousePointerState::kHourglass);
+    procedure.Step(114, [&] {
+        SaveListviewProperlySpaced(platform, context.resultsGrid, path, &context.progress);
+    });
+    context.pointer.set(MousePointerState::kDefault);
+}
+
+}  // namespace quorvid

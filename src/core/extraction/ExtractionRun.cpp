@@ -1,0 +1,149 @@
+#include "core/extraction/ExtractionRun.h"
+
+#include <QDir>
+
+#include "core/extraction/ExtractionSteps.h"
+#include "core/extraction/MediaInfoDLL.h"
+#include "core/results/ExtractionReplay.h"
+#include "core/shell/CommandContext.h"
+#include "core/shell/Dialogs.h"
+#include "core/shell/ErrorReport.h"
+#include "core/shell/EventPump.h"
+#include "core/shell/ListViewModel.h"
+#include "core/shell/MousePointer.h"
+#include "core/shell/PathFunctions.h"
+#include "core/shell/Platform.h"
+#include "core/shell/ProcedureLocations.h"
+#include "core/shell/ProgressState.h"
+
+namespace quorvid {
+
+ExtractionRun::ExtractionRun(CommandContext& context, bool& extractionRunning)
+    : ExtractionRun(context, extractionRunning,
+                    ProgramExtractorOptions(context.platform.programFolder)) {}
+
+ExtractionRun::ExtractionRun(CommandContext& context, bool& extractionRunning,
+                             ExtractorPoolOptions helpers)
+    : context_(context),
+      extractionRunning_(extractionRunning),
+      helpers_(std::move(helpers)),
+      extractor_(ProgramMediaInfoLibrary(context.platform.programFolder), desktopShell_),
+      grid_(context.resultsGrid) {}
+
+ExtractionRun::ExtractionRun(CommandContext& context, bool& extractionRunning,
+                             MediaInfoLibrary& library, Shell& shell)
+    : context_(context),
+      extractionRunning_(extractionRunning),
+      extractor_(library, shell),
+      grid_(context.resultsGrid) {}
+
+void ExtractionRun::PushButton2_Click() {
+    Dialogs& dialogs = *context_.platform.dialogs;
+    ReportingProcedure procedure(dialogs, QString::fromLatin1(location::kPushButton2));
+    if (procedure.Test(step::kRefuseSecondStart, [&] { return extractionRunning_; })) {
+        return;
+    }
+    procedure.Step(step::kMarkRunning, [&] { extractionRunning_ = true; });
+    if (procedure.Test(step::kTestEmptyList, [&] { return context_.inputList.ItemCount() == 0; })) {
+        procedure.Step(step::kNoFilesMessage,
+                       [&] { dialogs.Message(QString::fromLatin1(kNoFilesAddedText)); });
+    } else {
+        ProcessFiles(procedure);
+        procedure.Step(step::kNormalPointer,
+                       [&] { context_.pointer.set(MousePointerState::kDefault); });
+        procedure.Step(step::kProgressValueReset, [&] { context_.progress.setValue(0); });
+        procedure.Step(step::kProgressTextReset, [&] {
+            context_.progress.setText(QString::fromLatin1(ProgressState::kIdleText));
+        });
+        // The run's last word is "Done.", after any failures it did not show.
+        procedure.ReportUnshownFailures();
+        procedure.Step(step::kDoneMessage,
+                       [&] { dialogs.Message(QString::fromLatin1(kExtractionDoneText)); });
+    }
+    procedure.Step(step::kMarkIdle, [&] { extractionRunning_ = false; });
+}
+
+namespace {
+
+// The user learns of the confinement the files are read under where it is less
+// than it should be: none at all, each run; no Landlock, once a session.
+void ReportConfinement(const ExtractorPool& pool) {
+    if (!pool.refusal().isEmpty()) {
+        throw StepFailure(QStringLiteral("The extraction helpers cannot confine themselves (") +
+                          pool.refusal() +
+                          QStringLiteral("), so the window reads the files itself, unconfined."));
+    }
+    static bool noteShown = false;
+    if (!pool.confinementNote().isEmpty() && !noteShown) {
+        noteShown = true;
+        throw StepFailure(QStringLiteral("The extraction helpers are confined less than they "
+                                         "should be: ") +
+                          pool.confinementNote() + QStringLiteral("."));
+    }
+}
+
+}  // namespace
+
+void ExtractionRun::ProcessFiles(ReportingProcedure& procedure) {
+    ListViewModel& input = context_.inputList;
+    procedure.Step(step::kClearRows, [&] { grid_.ClearRows(); });
+    for (int i = grid_.model().ColumnCount(); i > kCatalogueColumnCount; --i) {
+        procedure.Step(step::kRemoveColumn, [&] { grid_.model().RemoveColumn(i); });
+    }
+    procedure.Step(step::kWorkingFolder, [&] {
+        if (!QDir::setCurrent(context_.platform.programFolder)) {
+            throw StepFailure(QStringLiteral("The working folder could not be set to ") +
+                              context_.platform.programFolder);
+        }
+    });
+    int count = 0;
+    procedure.Step(step::kCountFiles, [&] { count = input.ItemCount(); });
+    // Helpers read the files ahead of the loop, so the library never meets a
+    // hostile file in the window's process.
+    std::unique_ptr<ExtractorPool> pool;
+    std::optional<ExtractionLookahead> lookahead;
+    if (helpers_) {
+        pool = std::make_unique<ExtractorPool>(*helpers_);
+        const bool started = pool->Start();
+        procedure.Step(step::kCountFiles, [&] { ReportConfinement(*pool); });
+        if (started) {
+            lookahead.emplace(
+                *pool,
+                [&input](int position) -> std::optional<QString> {
+                    if (position > input.ItemCount()) {
+                        return std::nullopt;
+                    }
+                    return input.ItemText(position);
+                },
+                count);
+        }
+    }
+    for (int j = 1; j <= count; ++j) {
+        QString path;
+        // An entry that left the list while events ran has no row to fill.
+        if (!procedure.Step(step::kReadPath, [&] { path = input.ItemText(j); })) {
+            continue;
+        }
+        procedure.Step(step::kProgressValue, [&] {
+            context_.progress.setValue(static_cast<double>(j) / input.ItemCount() * 100);
+        });
+        procedure.Step(step::kProgressText, [&] {
+            context_.progress.setText(QString::fromLatin1(kProcessingPrefix) +
+                                      FileNameFromPath(path));
+        });
+        // Waiting for the helper's record keeps the window's events running.
+        std::optional<FileExtraction> record;
+        procedure.Step(step::kYield, [&] {
+            context_.platform.events->DoEvents();
+            if (lookahead) {
+                record = lookahead->Take(j, path);
+            }
+        });
+        procedure.Step(step::kHourglass,
+                       [&] { context_.pointer.set(MousePointerState::kHourglass); });
+        WriteExtractionRow(procedure, grid_,
+                           record ? std::move(*record) : extractor_.Extract(path));
+    }
+}
+
+}  // namespace quorvid

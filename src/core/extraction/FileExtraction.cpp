@@ -1,0 +1,53 @@
+#include "core/extraction/FileExtraction.h"
+
+#include "core/extraction/ExtractionSteps.h"
+#include "core/extraction/FieldCatalogue.h"
+
+namespace quorvid {
+
+ExtractionSource SourceOfStep(int step) {
+    if (step < step::kGetFile) {
+        return ExtractionSource::Library;
+    }
+    return step <= step::FileCellStep(kTypeCell) ? ExtractionSource::FileItem
+                                                 : ExtractionSource::ShellDetails;
+}
+
+void FileExtraction::Fail(ExtractionSource source, int step, const QString& description) {
+    if (HasFailed(source)) {
+        return;
+    }
+    Record({ExtractionEvent::Kind::Failure, step, 0, {}, description});
+}
+
+void FileExtraction::Record(ExtractionEvent event) {
+    if (event.kind == ExtractionEvent::Kind::Failure) {
+        failedSources_ |= SourceBit(SourceOfStep(event.step));
+    }
+    if (sink_ != nullptr) {
+        sink_->Recorded(event);
+    }
+    events_.push_back(std::move(event));
+}
+
+QString FileExtraction::Cell(int cell) const {
+    QString text;
+    for (const ExtractionEvent& event : events_) {
+        if (event.kind == ExtractionEvent::Kind::Cell && event.cell == cell) {
+            text = event.text;
+        }
+    }
+    return text;
+}
+
+std::vector<int> FileExtraction::FailedSteps() const {
+    std::vector<int> steps;
+    for (const ExtractionEvent& event : events_) {
+        if (event.kind == ExtractionEvent::Kind::Failure) {
+            steps.push_back(event.step);
+        }
+    }
+    return steps;
+}
+
+}  // namespace quorvid

@@ -1,0 +1,155 @@
+#include "core/extraction/FileExtractor.h"
+
+#include <array>
+#include <memory>
+#include <optional>
+
+#include "core/extraction/ExtractionSteps.h"
+#include "core/extraction/FieldCatalogue.h"
+#include "core/extraction/MediaInfoDLL.h"
+#include "core/extraction/Shell.h"
+#include "core/shell/PathFunctions.h"
+#include "core/shell/StepFailure.h"
+
+namespace quorvid {
+
+namespace {
+
+QString FactOf(const FileItem& item, FileFact fact) {
+    switch (fact) {
+        case FileFact::Name:
+            return item.Name;
+        case FileFact::ShortName:
+            return item.ShortName;
+        case FileFact::DateCreated:
+            return item.DateCreated;
+        case FileFact::DateLastAccessed:
+            return item.DateLastAccessed;
+        case FileFact::DateLastModified:
+            return item.DateLastModified;
+        case FileFact::Drive:
+            return item.Drive;
+        case FileFact::ParentFolder:
+            return item.ParentFolder;
+        case FileFact::Size:
+            return item.Size;
+        case FileFact::Path:
+            return item.Path;
+        case FileFact::ShortPath:
+            return item.ShortPath;
+        case FileFact::Type:
+            return item.Type;
+        case FileFact::None:
+            break;
+    }
+    return {};
+}
+
+}  // namespace
+
+FileExtraction FileExtractor::Extract(const QString& path, ExtractionSink* sink,
+                                      LibraryUse libraryUse) const {
+    FileExtraction record(path, sink);
+    if (libraryUse == LibraryUse::Read) {
+        ReadLibraryFields(record);
+    }
+    ReadFileFacts(record);
+    ReadShellDetails(record);
+    return record;
+}
+
+void FileExtractor::WarmUp(const QString& path) const {
+    try {
+        library_.MediaInfo_Delete(library_.MediaInfo_New());
+        // Listing every parameter builds the tables of every kind of stream,
+        // which a reader would otherwise build again for each file.
+        library_.MediaInfo_Option(nullptr, L"Info_Parameters", L"");
+    } catch (const StepFailure&) {
+        // No library: each file's library steps will say so.
+    }
+    FileExtraction record(path);
+    ReadFileFacts(record);
+}
+
+void FileExtractor::ReadLibraryFields(FileExtraction& record) const {
+    MediaInfoHandle handle = nullptr;
+    record.Step(ExtractionSource::Library, step::kNewHandle,
+                [&] { handle = library_.MediaInfo_New(); });
+    record.Step(ExtractionSource::Library, step::kOpenFile,
+                [&] { library_.MediaInfo_Open(handle, record.path()); });
+    const auto& catalogue = FieldCatalogue();
+    for (int cell = kFirstLibraryCell; cell < kFirstLibraryCell + kLibraryFieldCount; ++cell) {
+        const CatalogueField& field = catalogue[static_cast<size_t>(cell)];
+        const int number = step::LibraryCellStep(cell);
+        record.Step(ExtractionSource::Library, number, [&] {
+            record.WriteCell(number, cell,
+                             library_.ReadField(handle, field.stream, field.parameter));
+        });
+    }
+    record.Step(ExtractionSource::Library, step::kCloseFile,
+                [&] { library_.MediaInfo_Close(handle); });
+    record.Step(ExtractionSource::Library, step::kDeleteHandle,
+                [&] { library_.MediaInfo_Delete(handle); });
+}
+
+void FileExtractor::ReadFileFacts(FileExtraction& record) const {
+    std::optional<FileItem> item;
+    record.Step(ExtractionSource::FileItem, step::kGetFile,
+                [&] { item = fileSystem_.GetFile(record.path()); });
+    const auto& catalogue = FieldCatalogue();
+    for (int cell = kFirstFileCell; cell <= kTypeCell; ++cell) {
+        const int number = step::FileCellStep(cell);
+        record.Step(ExtractionSource::FileItem, number, [&] {
+            if (!item) {
+                throw StepFailure(QStringLiteral("Object required: there is no file item for ") +
+                                  record.path());
+            }
+            QString text = FactOf(*item, catalogue[static_cast<size_t>(cell)].fact);
+            if (cell == kTypeCell) {
+                text += QStringLiteral("; ") + fileSystem_.GetExtensionName(record.path());
+            }
+            record.WriteCell(number, cell, text);
+        });
+    }
+}
+
+void FileExtractor::ReadShellDetails(FileExtraction& record) const {
+    const QString folder = FolderFromPath(record.path());
+    std::unique_ptr<ShellFolder> shellFolder;
+    record.Step(ExtractionSource::ShellDetails, step::kOpenShellFolder,
+                [&] { shellFolder = shell_.Namespace(folder.trimmed()); });
+    if (!shellFolder) {
+        const QString missing = QStringLiteral("Object required: the shell folder of ") + folder +
+                                QStringLiteral(" is not open");
+        record.Fail(ExtractionSource::ShellDetails, step::kReadHeader, missing);
+        return;
+    }
+    std::array<QString, kDetailSlotCount> headers;
+    for (int slot = 0; slot < kDetailSlotCount; ++slot) {
+        QString& header = headers[static_cast<size_t>(slot)];
+        record.Step(ExtractionSource::ShellDetails, step::kReadHeader,
+                    [&] { header = shellFolder->HeaderOf(slot); });
+        if (header.isEmpty()) {
+            header = QStringLiteral("Others");
+        }
+    }
+    // Only the file's own item gives the row its details: another item with the
+    // same base name (a folder, a file with another extension) is not this file.
+    std::optional<std::vector<QString>> details;
+    record.Step(ExtractionSource::ShellDetails, step::kReadItems,
+                [&] { details = shellFolder->DetailsOfItem(record.path()); });
+    if (!details) {
+        return;
+    }
+    const auto slotCount = std::min<size_t>(details->size(), kDetailSlotCount);
+    for (size_t slot = 0; slot < slotCount; ++slot) {
+        const QString& value = (*details)[slot];
+        if (value.isEmpty() || headers[slot] == QLatin1String("Name")) {
+            continue;
+        }
+        record.WriteDetail(step::kFindColumn,
+                           QString::fromLatin1(kDetailHeaderPrefix) + headers[slot], value);
+    }
+}
+
+}  // namespace quorvid

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+#include "core/extraction/FileExtraction.h"
+#include "core/shell/FileSystemObject.h"
+
+namespace quorvid {
+
+class MediaInfoLibrary;
+class Shell;
+
+inline constexpr auto kDetailHeaderPrefix = "File General - ";
+
+// Reads everything a results row holds for one file: the library fields, the
+// file facts and the shell details. Touches no widget; failures are recorded
+// with their step numbers instead of shown.
+class FileExtractor {
+  public:
+    FileExtractor(MediaInfoLibrary& library, Shell& shell) : library_(library), shell_(shell) {}
+
+    // With LibraryUse::Skip no library step runs: the file's facts and details
+    // are read without handing the file to the library.
+    enum class LibraryUse { Read, Skip };
+    FileExtraction Extract(const QString& path, ExtractionSink* sink = nullptr,
+                           LibraryUse libraryUse = LibraryUse::Read) const;
+
+    // Loads what the library and the file facts load on first use, while the
+    // process may still load; the library opens no file.
+    void WarmUp(const QString& path) const;
+
+  private:
+    void ReadLibraryFields(FileExtraction& record) const;
+    void ReadFileFacts(FileExtraction& record) const;
+    void ReadShellDetails(FileExtraction& record) const;
+
+    MediaInfoLibrary& library_;
+    Shell& shell_;
+    FileSystemObject fileSystem_;
+};
+
+}  // namespace quorvid

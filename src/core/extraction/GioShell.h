@@ -1,0 +1,22 @@
+#pragma once
+
+#include "core/extraction/Shell.h"
+
+namespace quorvid {
+
+// The shell details that GIO and the freedesktop.org extended attributes give.
+// The header slots are the same for every folder.
+class GioShell : public Shell {
+  public:
+    std::unique_ptr<ShellFolder> Namespace(const QString& folder) override;
+    // Loads what GIO loads on first use, short of whether the file is hidden.
+    static void WarmUp(const QString& path);
+};
+
+// The header of slot k, empty for the slots without one.
+QString GioDetailHeader(int slot);
+
+// A mode as ls shows it, e.g. "-rw-r--r--" or "drwxrwxrwt".
+QString PermissionsText(unsigned int mode);
+
+}  // namespace quorvid

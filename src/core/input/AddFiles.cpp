@@ -1,0 +1,28 @@
+#include "core/input/AddFiles.h"
+
+#include <QStringList>
+
+#include "core/shell/CommandContext.h"
+#include "core/shell/Dialogs.h"
+#include "core/shell/ErrorReport.h"
+#include "core/shell/ListViewModel.h"
+#include "core/shell/Platform.h"
+#include "core/shell/ProcedureLocations.h"
+
+namespace quorvid {
+
+void AddFilesCommand(CommandContext& context) {
+    Dialogs& dialogs = *context.platform.dialogs;
+    ReportingProcedure report(dialogs, QString::fromLatin1(location::kPushButton1));
+    QStringList chosen;
+    report.Step(100, [&] {
+        chosen = dialogs.OpenFiles(QString::fromLatin1(kAddFilesTitle),
+                                   QString::fromLatin1(kAddFilesFilter));
+    });
+    // The dialog gives full paths, which go in as delivered.
+    for (const QString& path : chosen) {
+        report.Step(102, [&] { context.inputList.AddItem(path); });
+    }
+}
+
+}  // namespace quorvid

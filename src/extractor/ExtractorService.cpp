@@ -1,0 +1,102 @@
+#include "extractor/ExtractorService.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/pool/ExtractorProtocol.h"
+
+namespace quorvid {
+
+bool WriteAll(int fd, const char* data, qsizetype size) {
+    while (size > 0) {
+        const ssize_t written = write(fd, data, static_cast<size_t>(size));
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+bool WriteAll(int fd, const QByteArray& bytes) {
+    return WriteAll(fd, bytes.constData(), bytes.size());
+}
+
+RecordStream::RecordStream(int outFd, JournalWriter* journal, std::uint32_t id)
+    : outFd_(outFd), journal_(journal), id_(id), journalHoldsAll_(journal != nullptr) {
+    if (journal_ != nullptr) {
+        journal_->Begin(id);
+    }
+}
+
+void RecordStream::StepStarted(int step) {
+    // A step run again (the header reads) is already known to the parent.
+    if (step == lastStep_) {
+        return;
+    }
+    lastStep_ = step;
+    Add(protocol::EncodeStepStarted(id_, step));
+    if (!journalHoldsAll_) {
+        Flush();  // before the step can hang or crash
+    }
+}
+
+void RecordStream::Recorded(const ExtractionEvent& event) {
+    Add(protocol::EncodeEvent(id_, event));
+}
+
+void RecordStream::Finish() {
+    pending_ += protocol::EncodeFileDone(id_);
+    Flush();
+}
+
+void RecordStream::Add(const QByteArray& frame) {
+    pending_ += frame;
+    if (journalHoldsAll_ && !journal_->Append(frame)) {
+        journalHoldsAll_ = false;
+    }
+}
+
+void RecordStream::Flush() {
+    if (!WriteAll(outFd_, pending_)) {
+        _exit(0);  // the parent is gone
+    }
+    pending_.clear();
+}
+
+bool SendReady(int outFd, const QString& note) {
+    return WriteAll(outFd, protocol::EncodeReady(note));
+}
+
+bool SendRefused(int outFd, const QString& reason) {
+    return WriteAll(outFd, protocol::EncodeRefused(reason));
+}
+
+HelperArguments ParseHelperArguments(int argc, char** argv) {
+    HelperArguments arguments;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        char* end = nullptr;
+        errno = 0;
+        const unsigned long long value = std::strtoull(argv[i + 1], &end, 10);
+        if (end == argv[i + 1] || *end != '\0' || errno != 0) {
+            continue;
+        }
+        if (std::strcmp(argv[i], protocol::kJournalFdOption) == 0 && value > STDERR_FILENO &&
+            value < INT_MAX) {
+            arguments.journalFd = static_cast<int>(value);
+        } else if (std::strcmp(argv[i], protocol::kMemoryLimitOption) == 0 && value > 0) {
+            arguments.memoryLimitBytes = value;
+        }
+    }
+    return arguments;
+}
+
+}  // namespace quorvid

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <random>
+
+#include "core/shell/EventPump.h"
+#include "core/shell/SystemServices.h"
+
+namespace quorvid {
+
+// Runs pending events, skipping calls that come within a few milliseconds of
+// the last one, so that a yield per cell costs next to nothing on a large grid
+// while the window still repaints many times a second.
+class ThrottledEventPump : public EventPump {
+  public:
+    void DoEvents() override;
+
+  private:
+    QElapsedTimer sinceLast_;
+};
+
+class SystemClock : public Clock {
+  public:
+    double SecondsSinceMidnight() const override;
+};
+
+class SystemRandom : public RandomSource {
+  public:
+    void Seed(double seed) override;
+    double NextUniform() override;
+
+  private:
+    std::mt19937 generator_{std::random_device{}()};
+};
+
+class DesktopUrlOpener : public UrlOpener {
+  public:
+    bool Open(const QUrl& url) override;
+};
+
+class ImmediateProgramEnd : public ProgramEnd {
+  public:
+    [[noreturn]] void EndProgram() override;
+};
+
+}  // namespace quorvid

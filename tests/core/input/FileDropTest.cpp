@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+
+#include "core/input/FileDrop.h"
+#include "support/FolderTree.h"
+#include "support/TestPlatform.h"
+#include "window/Form1.h"
+#include "window/ListViewControl.h"
+
+namespace quorvid {
+namespace {
+
+using test::FolderTree;
+using test::Relative;
+
+QStringList Items(const ListViewModel& list) {
+    QStringList items;
+    for (int i = 1; i <= list.ItemCount(); ++i) {
+        items << list.ItemText(i);
+    }
+    return items;
+}
+
+std::unique_ptr<QMimeData> FileList(const QStringList& paths) {
+    auto data = std::make_unique<QMimeData>();
+    QList<QUrl> urls;
+    for (const QString& path : paths) {
+        urls << QUrl::fromLocalFile(path);
+    }
+    data->setUrls(urls);
+    return data;
+}
+
+TEST(FileDrop, OnlyAFileListIsOffered) {
+    QMimeData text;
+    text.setText(QStringLiteral("/some/file.avi"));
+    QMimeData web;
+    web.setUrls({QUrl(QStringLiteral("https://example.com/clip.avi"))});
+    const auto files = FileList({QStringLiteral("/some/file.avi")});
+
+    EXPECT_FALSE(OffersFileList(text));
+    EXPECT_FALSE(OffersFileList(web));
+    EXPECT_TRUE(OffersFileList(*files));
+    EXPECT_EQ(DroppedPaths(*files), QStringList{QStringLiteral("/some/file.avi")});
+}
+
+TEST(FileDrop, AppendsFilesAsTheyAreAndFoldersWalkedInDropOrder) {
+    FolderTree tree;
+    tree.file(QStringLiteral("A/a1.avi"));
+    tree.file(QStringLiteral("A/~skip.avi"));
+    tree.file(QStringLiteral("A/.hidden.txt"));
+    tree.file(QStringLiteral("A/sub/a2.txt"));
+    tree.file(QStringLiteral("B/b1.mkv"));
+    const QString oddFile = tree.file(QStringLiteral("~odd name.txt"));
+    const QString hiddenFile = tree.file(QStringLiteral(".hidden.avi"));
+    test::TestPlatform test;
+    ListViewModel list(false);
+    ProgressState progress;
+    MousePointerState pointer;
+    ListViewModel grid(true);
+    CommandContext context{test.platform, list, grid, progress, pointer};
+
+    AddDroppedPaths(context,
+                    {tree.path(QStringLiteral("A")), oddFile, tree.path(QStringLiteral("B")),
+                     hiddenFile, tree.path(QStringLiteral("vanished.avi"))});
+    AddDroppedPaths(context, {oddFile});
+
+    EXPECT_EQ(Relative(Items(list), tree.root()),
+              QStringList({QStringLiteral("A/a1.avi"), QStringLiteral("A/sub/a2.txt"),
+                           QStringLiteral("~odd name.txt"), QStringLiteral("B/b1.mkv"),
+                           QStringLiteral(".hidden.avi"), QStringLiteral("~odd name.txt")}));
+    EXPECT_TRUE(test.dialogs.shown.empty());
+    EXPECT_EQ(pointer.value(), MousePointerState::kDefault);
+}
+
+TEST(FileDrop, TheInputListTakesDropsOfFilesAndRefusesText) {
+    FolderTree tree;
+    const QString clip = tree.file(QStringLiteral("clip.mp4"));
+    test::TestPlatform test;
+    Form1 form(test.platform);
+    QWidget* viewport = form.ListView1->viewport();
+
+    QMimeData text;
+    text.setText(QStringLiteral("not a file list"));
+    QDragEnterEvent refused(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &refused);
+    EXPECT_FALSE(refused.isAccepted());
+
+    const auto files = FileList({clip});
+    QDragEnterEvent offered(QPoint(5, 5), Qt::CopyAction, files.get(), Qt::LeftButton,
+                            Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &offered);
+    EXPECT_TRUE(offered.isAccepted());
+
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, files.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &drop);
+    EXPECT_EQ(Items(form.ListView1Items()), QStringList{clip});
+}
+
+}  // namespace
+}  // namespace quorvid
