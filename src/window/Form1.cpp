@@ -30,6 +30,7 @@
 #include "core/shell/HelpMessages.h"
 #include "core/shell/Platform.h"
 #include "core/shell/ProcedureLocations.h"
+#include "core/shell/ReportSteps.h"
 #include "core/shell/SettingsStore.h"
 #include "core/shell/SystemServices.h"
 #include "window/ListMouseHandling.h"
@@ -192,23 +193,28 @@ void Form1::CreateControls() {
 
 void Form1::Form_Load() {
     ReportingProcedure procedure(*platform_.dialogs, QString::fromLatin1(location::kFormLoad));
-    procedure.Step(100, [&] { ApplySkin(); });
+    procedure.Step(step::formLoad::kApplySkin, [&] { ApplySkin(); });
     const QString handCursor = platform_.programFolder + QStringLiteral("/HAND-M.CUR");
-    if (procedure.Test(102, [&] { return QFileInfo(handCursor).lastModified().isValid(); })) {
-        procedure.Step(104, [&] { LoadHandCursor(); });
+    if (procedure.Test(step::formLoad::kTestHandCursor,
+                       [&] { return QFileInfo(handCursor).lastModified().isValid(); })) {
+        procedure.Step(step::formLoad::kLoadHandCursor, [&] { LoadHandCursor(); });
     }
-    procedure.Step(106, [&] { ShowHomePageRandomly(); });
-    procedure.Step(108, [&] { ShowSplash(); });
-    if (procedure.Test(110, [&] {
+    procedure.Step(step::formLoad::kShowHomePage, [&] { ShowHomePageRandomly(); });
+    procedure.Step(step::formLoad::kShowSplash, [&] { ShowSplash(); });
+    if (procedure.Test(step::formLoad::kTestSnapshot, [&] {
             return platform_.settings->GetSetting(QStringLiteral("Snapshot"), QString()).isEmpty();
         })) {
-        procedure.Step(112, [&] { RecordSampleSnapshot(); });
+        procedure.Step(step::formLoad::kRecordSnapshot, [&] { RecordSampleSnapshot(); });
     }
-    procedure.Step(114, [&] { setWindowTitle(QString::fromLatin1(kProductName)); });
-    procedure.Step(116, [&] { setWindowIcon(QIcon(QStringLiteral(":/quorvid.png"))); });
-    procedure.Step(118, [&] { inputList_.AddColumn(QStringLiteral(" Video File/s")); });
-    procedure.Step(120, [&] { inputList_.SetColumnWidth(1, 7000); });
-    procedure.Step(122, [&] { ResultsGrid(resultsGrid_).CreateResultColumns(); });
+    procedure.Step(step::formLoad::kWindowTitle,
+                   [&] { setWindowTitle(QString::fromLatin1(kProductName)); });
+    procedure.Step(step::formLoad::kWindowIcon,
+                   [&] { setWindowIcon(QIcon(QStringLiteral(":/quorvid.png"))); });
+    procedure.Step(step::formLoad::kInputColumn,
+                   [&] { inputList_.AddColumn(QStringLiteral(" Video File/s")); });
+    procedure.Step(step::formLoad::kInputColumnWidth, [&] { inputList_.SetColumnWidth(1, 7000); });
+    procedure.Step(step::formLoad::kResultColumns,
+                   [&] { ResultsGrid(resultsGrid_).CreateResultColumns(); });
 }
 
 void Form1::ShowCentred() {
@@ -331,13 +337,13 @@ void Form1::PushButton5_Click() {
 
 void Form1::PushButton6_Click() {
     ReportingProcedure procedure(*platform_.dialogs, QString::fromLatin1(location::kPushButton6));
-    procedure.Step(100, [&] { ResultsGrid(resultsGrid_).ClearRows(); });
+    procedure.Step(step::clearResults::kClearRows, [&] { ResultsGrid(resultsGrid_).ClearRows(); });
 }
 
 void Form1::PushButton7_Click() {
     ReportingProcedure procedure(*platform_.dialogs, QString::fromLatin1(location::kPushButton7));
-    if (procedure.Test(100, [&] { return !pointer_.busy(); })) {
-        procedure.Step(102, [&] { inputList_.ClearItems(); });
+    if (procedure.Test(step::clearInput::kTestIdle, [&] { return !pointer_.busy(); })) {
+        procedure.Step(step::clearInput::kClearItems, [&] { inputList_.ClearItems(); });
     }
 }
 
@@ -367,7 +373,7 @@ void Form1::PushButton12_Click() {
 
 void Form1::ShowFixedMessage(const char* location, const QString& text) {
     ReportingProcedure procedure(*platform_.dialogs, QString::fromLatin1(location));
-    procedure.Step(100, [&] { platform_.dialogs->Message(text); });
+    procedure.Step(step::fixedMessage::kShow, [&] { platform_.dialogs->Message(text); });
 }
 
 void Form1::RemoveSelectedInputItem() {

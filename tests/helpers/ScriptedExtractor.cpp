@@ -17,10 +17,10 @@
 #include <memory>
 #include <string>
 
-#include "core/extraction/ExtractionSteps.h"
 #include "core/extraction/FieldCatalogue.h"
 #include "core/pool/ExtractorPool.h"
 #include "core/pool/ExtractorProtocol.h"
+#include "core/shell/ReportSteps.h"
 #include "extractor/ExtractorService.h"
 
 using namespace quorvid;
@@ -67,7 +67,7 @@ void Misbehave(const QString& path, std::uint32_t id) {
     } else if (name.contains(QLatin1String("flood"))) {
         const QString text(64 * 1024, QLatin1Char('x'));
         for (;;) {
-            Cell(id, step::LibraryCellStep(1), 1, text);
+            Cell(id, step::extract::LibraryCellStep(1), 1, text);
         }
     } else if (name.contains(QLatin1String("refuse-late"))) {
         Send(protocol::EncodeRefused(QStringLiteral("too late to say so")));
@@ -132,19 +132,19 @@ int main(int argc, char** argv) {
             // journal until the record goes out whole.
             RecordStream record(STDOUT_FILENO, journal.get(), id);
             if ((message->flags & protocol::kSkipLibrary) == 0) {
-                record.StepStarted(step::kNewHandle);
-                record.StepStarted(step::kOpenFile);
+                record.StepStarted(step::extract::kNewHandle);
+                record.StepStarted(step::extract::kOpenFile);
                 Misbehave(path, id);
-                record.StepStarted(step::LibraryCellStep(1));
+                record.StepStarted(step::extract::LibraryCellStep(1));
                 record.Recorded({ExtractionEvent::Kind::Cell,
-                                 step::LibraryCellStep(1),
+                                 step::extract::LibraryCellStep(1),
                                  1,
                                  {},
                                  QStringLiteral("library read ") + path});
             }
-            record.StepStarted(step::kGetFile);
+            record.StepStarted(step::extract::kGetFile);
             record.Recorded({ExtractionEvent::Kind::Cell,
-                             step::FileCellStep(kFirstFileCell),
+                             step::extract::FileCellStep(kFirstFileCell),
                              kFirstFileCell,
                              {},
                              path});

@@ -10,6 +10,11 @@
 
 namespace quorvid::test {
 
+// Where an error report says its step failed.
+inline QString AtLine(int step) {
+    return QStringLiteral("at line %1").arg(step);
+}
+
 // Dialogs answered from queues, with a record of everything shown. An empty
 // queue answers No, the empty text or no files.
 class ScriptedDialogs : public Dialogs {

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "core/shell/ReportSteps.h"
 #include "support/TestPlatform.h"
 #include "window/Form1.h"
 #include "window/ListViewControl.h"
@@ -97,8 +98,9 @@ TEST_F(Form1Test, AFailingLoadStepIsReportedOnceAndLoadingGoesOn) {
     Form1& window = Load();
     const QStringList warnings = test.dialogs.Warnings();
     ASSERT_EQ(warnings.size(), 1);
-    EXPECT_TRUE(warnings[0].contains(
-        QStringLiteral("\r\nin Quorvidex2021/08/31.Form1.Form_Load at line 104\r\r")));
+    EXPECT_TRUE(warnings[0].contains(QStringLiteral("\r\nin Quorvidex2021/08/31.Form1.Form_Load ") +
+                                     test::AtLine(step::formLoad::kLoadHandCursor) +
+                                     QStringLiteral("\r\r")));
     EXPECT_FALSE(window.HasMouseIcon());
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Quorvid"));
     EXPECT_EQ(window.ListView1Items().ColumnCount(), 1);

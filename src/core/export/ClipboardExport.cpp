@@ -9,6 +9,7 @@
 #include "core/shell/ListViewModel.h"
 #include "core/shell/Platform.h"
 #include "core/shell/ProcedureLocations.h"
+#include "core/shell/ReportSteps.h"
 
 namespace quorvid {
 
@@ -69,11 +70,12 @@ void CopyListviewToClipboard(const ListViewModel& grid, EventPump& events, Clipb
 void CopyResultsToClipboardCommand(CommandContext& context) {
     Platform& platform = context.platform;
     ReportingProcedure procedure(*platform.dialogs, QString::fromLatin1(location::kPushButton4));
-    procedure.Step(100, [&] {
+    procedure.Step(step::clipboard::kCopy, [&] {
         CopyListviewToClipboard(context.resultsGrid, *platform.events, *platform.clipboard);
     });
-    procedure.Step(
-        102, [&] { platform.dialogs->Message(QString::fromLatin1(kCopiedToClipboardMessage)); });
+    procedure.Step(step::clipboard::kCopiedMessage, [&] {
+        platform.dialogs->Message(QString::fromLatin1(kCopiedToClipboardMessage));
+    });
 }
 
 }  // namespace quorvid

@@ -12,14 +12,11 @@
 #include "core/shell/MousePointer.h"
 #include "core/shell/Platform.h"
 #include "core/shell/ProcedureLocations.h"
+#include "core/shell/ReportSteps.h"
 
 namespace quorvid {
 
-namespace {
-
-constexpr int kShowWorkbookStep = 128;
-
-}  // namespace
+namespace {}  // namespace
 
 bool SaveResultsAsExcelFileIsExcelInstalled(Platform& platform) {
     try {
@@ -32,8 +29,8 @@ bool SaveResultsAsExcelFileIsExcelInstalled(Platform& platform) {
 }
 
 void ReportLateSpreadsheetFailure(Dialogs& dialogs, const QString& description) {
-    ShowApplicationError(dialogs, QString::fromLatin1(location::kPushButton9), kShowWorkbookStep,
-                         description);
+    ShowApplicationError(dialogs, QString::fromLatin1(location::kPushButton9),
+                         step::spreadsheet::kShowWorkbook, description);
 }
 
 QString SpreadsheetCellText(const QString& text, int column) {
@@ -62,9 +59,11 @@ void SaveResultsAsSpreadsheetCommand(CommandContext& context) {
 
     std::unique_ptr<SpreadsheetApplication> application;
     SpreadsheetWorkbook* workbook = nullptr;
-    procedure.Step(108, [&] { application = platform.spreadsheet->CreateApplication(); });
+    procedure.Step(step::spreadsheet::kCreateApplication,
+                   [&] { application = platform.spreadsheet->CreateApplication(); });
     if (application) {
-        procedure.Step(110, [&] { workbook = &application->AddWorkbook(); });
+        procedure.Step(step::spreadsheet::kAddWorkbook,
+                       [&] { workbook = &application->AddWorkbook(); });
     }
     // Without a workbook every cell would fail on its own; one report is enough.
     if (workbook == nullptr) {
@@ -75,7 +74,8 @@ void SaveResultsAsSpreadsheetCommand(CommandContext& context) {
     const int columns = grid.ColumnCount();
     for (int column = 1; column <= columns; ++column) {
         events.DoEvents();
-        procedure.Step(114, [&] { workbook->SetCellText(1, column, grid.ColumnText(column)); });
+        procedure.Step(step::spreadsheet::kHeaderCell,
+                       [&] { workbook->SetCellText(1, column, grid.ColumnText(column)); });
     }
 
     int sheetRow = 2;
@@ -89,12 +89,12 @@ void SaveResultsAsSpreadsheetCommand(CommandContext& context) {
             QString text;
             // The grid cleared under the export: the rows after this one are gone
             // too, so stop with one report instead of one per cell.
-            if (!procedure.Step(120,
+            if (!procedure.Step(step::spreadsheet::kReadCell,
                                 [&] { text = AlignedTextLayout::CellText(grid, row, column); })) {
                 gridChanged = true;
                 break;
             }
-            procedure.Step(122, [&] {
+            procedure.Step(step::spreadsheet::kWriteCell, [&] {
                 workbook->SetCellText(sheetRow, column, SpreadsheetCellText(text, column));
             });
         }
@@ -104,8 +104,8 @@ void SaveResultsAsSpreadsheetCommand(CommandContext& context) {
         ++sheetRow;
     }
 
-    procedure.Step(126, [&] { workbook->AutoFitColumns(); });
-    procedure.Step(kShowWorkbookStep, [&] { application->SetVisible(true); });
+    procedure.Step(step::spreadsheet::kAutoFit, [&] { workbook->AutoFitColumns(); });
+    procedure.Step(step::spreadsheet::kShowWorkbook, [&] { application->SetVisible(true); });
     context.pointer.set(MousePointerState::kDefault);
 }
 

@@ -16,6 +16,7 @@
 #include "core/shell/Platform.h"
 #include "core/shell/ProcedureLocations.h"
 #include "core/shell/ProgressState.h"
+#include "core/shell/ReportSteps.h"
 
 namespace quorvid {
 
@@ -67,7 +68,7 @@ void SaveListviewProperlySpaced(const Platform& platform, const ListViewModel& g
     AlignedTextLayout layout(grid, events);
     layout.MeasureWidths(AlignedTextLayout::Headers::Count, [&](const StepFailure& failure) {
         if (!saveFailed) {
-            reportFailedSave(110, failure.description());
+            reportFailedSave(step::saveText::kMeasureWidths, failure.description());
         }
     });
 
@@ -78,7 +79,8 @@ void SaveListviewProperlySpaced(const Platform& platform, const ListViewModel& g
     // Without a file there is nothing to write or close; its creation failure is
     // the save's one report.
     if (!saveFailed) {
-        procedure.Step(122, [&] { stream = FileSystemObject().CreateTextFile(path); });
+        procedure.Step(step::saveText::kCreateFile,
+                       [&] { stream = FileSystemObject().CreateTextFile(path); });
     }
     const auto writeLine = [&](int step, const QString& line) {
         if (stream && !saveFailed) {
@@ -87,8 +89,8 @@ void SaveListviewProperlySpaced(const Platform& platform, const ListViewModel& g
     };
 
     QString line;
-    if (saveStep(124, [&] { line = layout.HeaderLine(); })) {
-        writeLine(126, line);
+    if (saveStep(step::saveText::kHeaderLine, [&] { line = layout.HeaderLine(); })) {
+        writeLine(step::saveText::kWriteHeader, line);
     }
 
     if (progress != nullptr) {
@@ -102,7 +104,7 @@ void SaveListviewProperlySpaced(const Platform& platform, const ListViewModel& g
         line.resize(0);
         bool checked = false;
         // The rows after one that cannot be read are gone as well.
-        if (!saveStep(144, [&] { checked = layout.AppendRow(line, row); })) {
+        if (!saveStep(step::saveText::kRowLine, [&] { checked = layout.AppendRow(line, row); })) {
             break;
         }
         if (!checked) {
@@ -117,7 +119,7 @@ void SaveListviewProperlySpaced(const Platform& platform, const ListViewModel& g
             }
             events.DoEvents();
         }
-        writeLine(158, line);
+        writeLine(step::saveText::kWriteRow, line);
     }
 
     if (progress != nullptr) {
@@ -128,7 +130,7 @@ void SaveListviewProperlySpaced(const Platform& platform, const ListViewModel& g
         if (saveFailed) {
             stream->Discard();
         } else {
-            procedure.Step(166, [&] { stream->Close(); });
+            procedure.Step(step::saveText::kCloseFile, [&] { stream->Close(); });
         }
         stream.reset();
     }
@@ -142,7 +144,7 @@ void SaveResultsAsTextFileCommand(CommandContext& context) {
     Platform& platform = context.platform;
     ReportingProcedure procedure(*platform.dialogs, QString::fromLatin1(location::kPushButton8));
     QString path;
-    procedure.Step(108, [&] {
+    procedure.Step(step::saveTextCommand::kPickFile, [&] {
         path = platform.dialogs->SaveFile(QString::fromLatin1(kTextFileDialogTitle),
                                           QString::fromLatin1(kTextFileFilter));
     });
@@ -150,7 +152,7 @@ void SaveResultsAsTextFileCommand(CommandContext& context) {
         return;
     }
     context.pointer.set(MousePointerState::kHourglass);
-    procedure.Step(114, [&] {
+    procedure.Step(step::saveTextCommand::kSave, [&] {
         SaveListviewProperlySpaced(platform, context.resultsGrid, path, &context.progress);
     });
     context.pointer.set(MousePointerState::kDefault);

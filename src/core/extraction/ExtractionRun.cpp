@@ -2,7 +2,6 @@
 
 #include <QDir>
 
-#include "core/extraction/ExtractionSteps.h"
 #include "core/extraction/MediaInfoDLL.h"
 #include "core/results/ExtractionReplay.h"
 #include "core/shell/CommandContext.h"
@@ -15,6 +14,7 @@
 #include "core/shell/Platform.h"
 #include "core/shell/ProcedureLocations.h"
 #include "core/shell/ProgressState.h"
+#include "core/shell/ReportSteps.h"
 
 namespace quorvid {
 
@@ -40,27 +40,28 @@ ExtractionRun::ExtractionRun(CommandContext& context, bool& extractionRunning,
 void ExtractionRun::PushButton2_Click() {
     Dialogs& dialogs = *context_.platform.dialogs;
     ReportingProcedure procedure(dialogs, QString::fromLatin1(location::kPushButton2));
-    if (procedure.Test(step::kRefuseSecondStart, [&] { return extractionRunning_; })) {
+    if (procedure.Test(step::extract::kRefuseSecondStart, [&] { return extractionRunning_; })) {
         return;
     }
-    procedure.Step(step::kMarkRunning, [&] { extractionRunning_ = true; });
-    if (procedure.Test(step::kTestEmptyList, [&] { return context_.inputList.ItemCount() == 0; })) {
-        procedure.Step(step::kNoFilesMessage,
+    procedure.Step(step::extract::kMarkRunning, [&] { extractionRunning_ = true; });
+    if (procedure.Test(step::extract::kTestEmptyList,
+                       [&] { return context_.inputList.ItemCount() == 0; })) {
+        procedure.Step(step::extract::kNoFilesMessage,
                        [&] { dialogs.Message(QString::fromLatin1(kNoFilesAddedText)); });
     } else {
         ProcessFiles(procedure);
-        procedure.Step(step::kNormalPointer,
+        procedure.Step(step::extract::kNormalPointer,
                        [&] { context_.pointer.set(MousePointerState::kDefault); });
-        procedure.Step(step::kProgressValueReset, [&] { context_.progress.setValue(0); });
-        procedure.Step(step::kProgressTextReset, [&] {
+        procedure.Step(step::extract::kProgressValueReset, [&] { context_.progress.setValue(0); });
+        procedure.Step(step::extract::kProgressTextReset, [&] {
             context_.progress.setText(QString::fromLatin1(ProgressState::kIdleText));
         });
         // The run's last word is "Done.", after any failures it did not show.
         procedure.ReportUnshownFailures();
-        procedure.Step(step::kDoneMessage,
+        procedure.Step(step::extract::kDoneMessage,
                        [&] { dialogs.Message(QString::fromLatin1(kExtractionDoneText)); });
     }
-    procedure.Step(step::kMarkIdle, [&] { extractionRunning_ = false; });
+    procedure.Step(step::extract::kMarkIdle, [&] { extractionRunning_ = false; });
 }
 
 namespace {
@@ -86,18 +87,18 @@ void ReportConfinement(const ExtractorPool& pool) {
 
 void ExtractionRun::ProcessFiles(ReportingProcedure& procedure) {
     ListViewModel& input = context_.inputList;
-    procedure.Step(step::kClearRows, [&] { grid_.ClearRows(); });
+    procedure.Step(step::extract::kClearRows, [&] { grid_.ClearRows(); });
     for (int i = grid_.model().ColumnCount(); i > kCatalogueColumnCount; --i) {
-        procedure.Step(step::kRemoveColumn, [&] { grid_.model().RemoveColumn(i); });
+        procedure.Step(step::extract::kRemoveColumn, [&] { grid_.model().RemoveColumn(i); });
     }
-    procedure.Step(step::kWorkingFolder, [&] {
+    procedure.Step(step::extract::kWorkingFolder, [&] {
         if (!QDir::setCurrent(context_.platform.programFolder)) {
             throw StepFailure(QStringLiteral("The working folder could not be set to ") +
                               context_.platform.programFolder);
         }
     });
     int count = 0;
-    procedure.Step(step::kCountFiles, [&] { count = input.ItemCount(); });
+    procedure.Step(step::extract::kCountFiles, [&] { count = input.ItemCount(); });
     // Helpers read the files ahead of the loop, so the library never meets a
     // hostile file in the window's process.
     std::unique_ptr<ExtractorPool> pool;
@@ -105,7 +106,7 @@ void ExtractionRun::ProcessFiles(ReportingProcedure& procedure) {
     if (helpers_) {
         pool = std::make_unique<ExtractorPool>(*helpers_);
         const bool started = pool->Start();
-        procedure.Step(step::kCountFiles, [&] { ReportConfinement(*pool); });
+        procedure.Step(step::extract::kCountFiles, [&] { ReportConfinement(*pool); });
         if (started) {
             lookahead.emplace(
                 *pool,
@@ -121,25 +122,25 @@ void ExtractionRun::ProcessFiles(ReportingProcedure& procedure) {
     for (int j = 1; j <= count; ++j) {
         QString path;
         // An entry that left the list while events ran has no row to fill.
-        if (!procedure.Step(step::kReadPath, [&] { path = input.ItemText(j); })) {
+        if (!procedure.Step(step::extract::kReadPath, [&] { path = input.ItemText(j); })) {
             continue;
         }
-        procedure.Step(step::kProgressValue, [&] {
+        procedure.Step(step::extract::kProgressValue, [&] {
             context_.progress.setValue(static_cast<double>(j) / input.ItemCount() * 100);
         });
-        procedure.Step(step::kProgressText, [&] {
+        procedure.Step(step::extract::kProgressText, [&] {
             context_.progress.setText(QString::fromLatin1(kProcessingPrefix) +
                                       FileNameFromPath(path));
         });
         // Waiting for the helper's record keeps the window's events running.
         std::optional<FileExtraction> record;
-        procedure.Step(step::kYield, [&] {
+        procedure.Step(step::extract::kYield, [&] {
             context_.platform.events->DoEvents();
             if (lookahead) {
                 record = lookahead->Take(j, path);
             }
         });
-        procedure.Step(step::kHourglass,
+        procedure.Step(step::extract::kHourglass,
                        [&] { context_.pointer.set(MousePointerState::kHourglass); });
         WriteExtractionRow(procedure, grid_,
                            record ? std::move(*record) : extractor_.Extract(path));

@@ -1,16 +1,16 @@
 #include "core/extraction/FileExtraction.h"
 
-#include "core/extraction/ExtractionSteps.h"
 #include "core/extraction/FieldCatalogue.h"
+#include "core/shell/ReportSteps.h"
 
 namespace quorvid {
 
 ExtractionSource SourceOfStep(int step) {
-    if (step < step::kGetFile) {
+    if (step < step::extract::kGetFile) {
         return ExtractionSource::Library;
     }
-    return step <= step::FileCellStep(kTypeCell) ? ExtractionSource::FileItem
-                                                 : ExtractionSource::ShellDetails;
+    return step <= step::extract::FileCellStep(kTypeCell) ? ExtractionSource::FileItem
+                                                          : ExtractionSource::ShellDetails;
 }
 
 void FileExtraction::Fail(ExtractionSource source, int step, const QString& description) {

@@ -4,11 +4,11 @@
 #include <memory>
 #include <optional>
 
-#include "core/extraction/ExtractionSteps.h"
 #include "core/extraction/FieldCatalogue.h"
 #include "core/extraction/MediaInfoDLL.h"
 #include "core/extraction/Shell.h"
 #include "core/shell/PathFunctions.h"
+#include "core/shell/ReportSteps.h"
 #include "core/shell/StepFailure.h"
 
 namespace quorvid {
@@ -73,32 +73,32 @@ void FileExtractor::WarmUp(const QString& path) const {
 
 void FileExtractor::ReadLibraryFields(FileExtraction& record) const {
     MediaInfoHandle handle = nullptr;
-    record.Step(ExtractionSource::Library, step::kNewHandle,
+    record.Step(ExtractionSource::Library, step::extract::kNewHandle,
                 [&] { handle = library_.MediaInfo_New(); });
-    record.Step(ExtractionSource::Library, step::kOpenFile,
+    record.Step(ExtractionSource::Library, step::extract::kOpenFile,
                 [&] { library_.MediaInfo_Open(handle, record.path()); });
     const auto& catalogue = FieldCatalogue();
     for (int cell = kFirstLibraryCell; cell < kFirstLibraryCell + kLibraryFieldCount; ++cell) {
         const CatalogueField& field = catalogue[static_cast<size_t>(cell)];
-        const int number = step::LibraryCellStep(cell);
+        const int number = step::extract::LibraryCellStep(cell);
         record.Step(ExtractionSource::Library, number, [&] {
             record.WriteCell(number, cell,
                              library_.ReadField(handle, field.stream, field.parameter));
         });
     }
-    record.Step(ExtractionSource::Library, step::kCloseFile,
+    record.Step(ExtractionSource::Library, step::extract::kCloseFile,
                 [&] { library_.MediaInfo_Close(handle); });
-    record.Step(ExtractionSource::Library, step::kDeleteHandle,
+    record.Step(ExtractionSource::Library, step::extract::kDeleteHandle,
                 [&] { library_.MediaInfo_Delete(handle); });
 }
 
 void FileExtractor::ReadFileFacts(FileExtraction& record) const {
     std::optional<FileItem> item;
-    record.Step(ExtractionSource::FileItem, step::kGetFile,
+    record.Step(ExtractionSource::FileItem, step::extract::kGetFile,
                 [&] { item = fileSystem_.GetFile(record.path()); });
     const auto& catalogue = FieldCatalogue();
     for (int cell = kFirstFileCell; cell <= kTypeCell; ++cell) {
-        const int number = step::FileCellStep(cell);
+        const int number = step::extract::FileCellStep(cell);
         record.Step(ExtractionSource::FileItem, number, [&] {
             if (!item) {
                 throw StepFailure(QStringLiteral("Object required: there is no file item for ") +
@@ -116,18 +116,18 @@ void FileExtractor::ReadFileFacts(FileExtraction& record) const {
 void FileExtractor::ReadShellDetails(FileExtraction& record) const {
     const QString folder = FolderFromPath(record.path());
     std::unique_ptr<ShellFolder> shellFolder;
-    record.Step(ExtractionSource::ShellDetails, step::kOpenShellFolder,
+    record.Step(ExtractionSource::ShellDetails, step::extract::kOpenShellFolder,
                 [&] { shellFolder = shell_.Namespace(folder.trimmed()); });
     if (!shellFolder) {
         const QString missing = QStringLiteral("Object required: the shell folder of ") + folder +
                                 QStringLiteral(" is not open");
-        record.Fail(ExtractionSource::ShellDetails, step::kReadHeader, missing);
+        record.Fail(ExtractionSource::ShellDetails, step::extract::kReadHeader, missing);
         return;
     }
     std::array<QString, kDetailSlotCount> headers;
     for (int slot = 0; slot < kDetailSlotCount; ++slot) {
         QString& header = headers[static_cast<size_t>(slot)];
-        record.Step(ExtractionSource::ShellDetails, step::kReadHeader,
+        record.Step(ExtractionSource::ShellDetails, step::extract::kReadHeader,
                     [&] { header = shellFolder->HeaderOf(slot); });
         if (header.isEmpty()) {
             header = QStringLiteral("Others");
@@ -136,7 +136,7 @@ void FileExtractor::ReadShellDetails(FileExtraction& record) const {
     // Only the file's own item gives the row its details: another item with the
     // same base name (a folder, a file with another extension) is not this file.
     std::optional<std::vector<QString>> details;
-    record.Step(ExtractionSource::ShellDetails, step::kReadItems,
+    record.Step(ExtractionSource::ShellDetails, step::extract::kReadItems,
                 [&] { details = shellFolder->DetailsOfItem(record.path()); });
     if (!details) {
         return;
@@ -147,7 +147,7 @@ void FileExtractor::ReadShellDetails(FileExtraction& record) const {
         if (value.isEmpty() || headers[slot] == QLatin1String("Name")) {
             continue;
         }
-        record.WriteDetail(step::kFindColumn,
+        record.WriteDetail(step::extract::kFindColumn,
                            QString::fromLatin1(kDetailHeaderPrefix) + headers[slot], value);
     }
 }

@@ -8,6 +8,7 @@
 #include "core/shell/ListViewModel.h"
 #include "core/shell/Platform.h"
 #include "core/shell/ProcedureLocations.h"
+#include "core/shell/ReportSteps.h"
 
 namespace quorvid {
 
@@ -15,13 +16,13 @@ void AddFilesCommand(CommandContext& context) {
     Dialogs& dialogs = *context.platform.dialogs;
     ReportingProcedure report(dialogs, QString::fromLatin1(location::kPushButton1));
     QStringList chosen;
-    report.Step(100, [&] {
+    report.Step(step::addFiles::kPickFiles, [&] {
         chosen = dialogs.OpenFiles(QString::fromLatin1(kAddFilesTitle),
                                    QString::fromLatin1(kAddFilesFilter));
     });
     // The dialog gives full paths, which go in as delivered.
     for (const QString& path : chosen) {
-        report.Step(102, [&] { context.inputList.AddItem(path); });
+        report.Step(step::addFiles::kAddFile, [&] { context.inputList.AddItem(path); });
     }
 }
 

@@ -15,6 +15,7 @@
 #include "core/shell/PathFunctions.h"
 #include "core/shell/Platform.h"
 #include "core/shell/ProcedureLocations.h"
+#include "core/shell/ReportSteps.h"
 #include "core/shell/SettingsStore.h"
 
 namespace quorvid {
@@ -53,14 +54,14 @@ void AppendQueuedFiles(EventPump& events, const FolderQueue& queue, const QStrin
         yieldWhenDue();
         const QString folder = entry.chopped(1);
         FileNameArray names;
-        runStep(120, [&] { names = ListFilesInFolder(folder, pattern); });
+        runStep(step::addFolder::kListFolder, [&] { names = ListFilesInFolder(folder, pattern); });
         for (int i = 1; i <= names.UBound(); ++i) {
             const QString& name = names(i);
             if (name.startsWith(QLatin1Char('~'))) {
                 continue;
             }
             const QString path = folder + separator + name;
-            runStep(122, [&] {
+            runStep(step::addFolder::kAddFile, [&] {
                 if (fileSystem.Attributes(path) != kHiddenFile) {
                     append(RemoveDoubleBackslashes(path));
                 }
@@ -77,7 +78,7 @@ void AddFolderCommand(CommandContext& context) {
     ReportingProcedure report(dialogs, QString::fromLatin1(location::kPushButton3));
 
     QString extension;
-    report.Step(100, [&] {
+    report.Step(step::addFolder::kAskExtension, [&] {
         extension = dialogs.InputBox(
             QString::fromLatin1(kExtensionPrompt),
             settings.GetSetting(QString::fromLatin1(kExtensionKey), QStringLiteral("avi")));
@@ -85,29 +86,34 @@ void AddFolderCommand(CommandContext& context) {
     if (extension.isEmpty()) {
         return;
     }
-    report.Step(102, [&] { settings.SaveSetting(QString::fromLatin1(kExtensionKey), extension); });
+    report.Step(step::addFolder::kSaveExtension,
+                [&] { settings.SaveSetting(QString::fromLatin1(kExtensionKey), extension); });
 
     QString lastFolder;
-    report.Step(104, [&] {
+    report.Step(step::addFolder::kReadLastFolder, [&] {
         lastFolder = settings.GetSetting(QString::fromLatin1(kLastFolderKey), QString());
     });
     QString chosen;
-    report.Step(106, [&] {
+    report.Step(step::addFolder::kPickFolder, [&] {
         chosen = BrowseForFolder(dialogs, QString::fromLatin1(kPickFolderTitle), lastFolder);
     });
     if (chosen.isEmpty()) {
         return;
     }
-    report.Step(108, [&] { settings.SaveSetting(QString::fromLatin1(kLastFolderKey), chosen); });
+    report.Step(step::addFolder::kSaveLastFolder,
+                [&] { settings.SaveSetting(QString::fromLatin1(kLastFolderKey), chosen); });
 
-    report.Step(110, [&] { context.pointer.set(MousePointerState::kHourglass); });
+    report.Step(step::addFolder::kHourglass,
+                [&] { context.pointer.set(MousePointerState::kHourglass); });
     FolderQueue queue{chosen + QDir::separator()};
-    report.Step(112, [&] { GetSubDirectories2016(platform, queue, true); });
+    report.Step(step::addFolder::kWalkFolders,
+                [&] { GetSubDirectories2016(platform, queue, true); });
     AppendQueuedFiles(
         *platform.events, queue, QStringLiteral("*.") + extension,
         [&](int number, const std::function<void()>& action) { report.Step(number, action); },
         [&](const QString& path) { context.inputList.AddItem(path); });
-    report.Step(124, [&] { context.pointer.set(MousePointerState::kDefault); });
+    report.Step(step::addFolder::kNormalPointer,
+                [&] { context.pointer.set(MousePointerState::kDefault); });
 }
 
 }  // namespace quorvid

@@ -12,6 +12,7 @@
 #include "core/shell/EventPump.h"
 #include "core/shell/Platform.h"
 #include "core/shell/ProcedureLocations.h"
+#include "core/shell/ReportSteps.h"
 
 namespace quorvid {
 
@@ -89,7 +90,7 @@ void FolderWalk::Walk(FolderQueue& queue, bool recurse) {
 
     for (size_t i = 0; i < queue.size(); ++i) {
         const QString folder = queue[i];
-        if (!passTest(100, [&] {
+        if (!passTest(step::folderWalk::kTestFolder, [&] {
                 return IsFolder(folder) && folder.size() < kMaxPath && IsWalkable(folder);
             })) {
             continue;
@@ -125,16 +126,16 @@ void FolderWalk::Walk(FolderQueue& queue, bool recurse) {
     }
 
     if (recurse && !found.empty()) {
-        report.Step(102, [&] { Walk(found, true); });
+        report.Step(step::folderWalk::kWalkSubfolders, [&] { Walk(found, true); });
     }
 
     for (const QString& folder : found) {
-        if (!report.Test(104, [&] { return IsFolder(folder); })) {
+        if (!report.Test(step::folderWalk::kTestFound, [&] { return IsFolder(folder); })) {
             continue;
         }
-        report.Step(106, [&] { events.DoEvents(); });
-        if (report.Test(108, [&] { return IsWalkable(folder); })) {
-            report.Step(110, [&] { queue.push_back(folder); });
+        report.Step(step::folderWalk::kYield, [&] { events.DoEvents(); });
+        if (report.Test(step::folderWalk::kTestWalkable, [&] { return IsWalkable(folder); })) {
+            report.Step(step::folderWalk::kQueueFolder, [&] { queue.push_back(folder); });
         }
     }
 }

@@ -13,6 +13,7 @@
 #include "core/shell/ListViewModel.h"
 #include "core/shell/Platform.h"
 #include "core/shell/ProcedureLocations.h"
+#include "core/shell/ReportSteps.h"
 #include "core/shell/SettingsStore.h"
 #include "core/shell/SystemServices.h"
 
@@ -75,7 +76,8 @@ void AddSampleFiles(Platform& platform, ListViewModel& list) {
 void LoadSamplesCommand(CommandContext& context) {
     ReportingProcedure report(*context.platform.dialogs,
                               QString::fromLatin1(location::kPushButton10));
-    report.Step(100, [&] { AddSampleFiles(context.platform, context.inputList); });
+    report.Step(step::samples::kAddSamples,
+                [&] { AddSampleFiles(context.platform, context.inputList); });
 }
 
 }  // namespace quorvid

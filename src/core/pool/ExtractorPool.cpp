@@ -15,7 +15,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "core/extraction/ExtractionSteps.h"
+#include "core/shell/ReportSteps.h"
 
 namespace quorvid {
 
@@ -35,7 +35,7 @@ constexpr int kLostStartsToGiveUp = 2;
 constexpr std::chrono::milliseconds kStartupAllowance = std::chrono::seconds(10);
 
 bool IsLibraryStep(int step) {
-    return step < step::kGetFile;
+    return step < step::extract::kGetFile;
 }
 
 QString SecondsText(std::chrono::milliseconds time) {
@@ -449,8 +449,8 @@ void ExtractorPool::GiveUp(Helper& helper, Breakdown breakdown, const QString& d
             queue_.push_front(current);
         } else {
             const int step = job.lastStep != 0 ? job.lastStep
-                             : job.skipLibrary ? step::kGetFile
-                                               : step::kNewHandle;
+                             : job.skipLibrary ? step::extract::kGetFile
+                                               : step::extract::kNewHandle;
             const bool library = IsLibraryStep(step);
             QString description;
             switch (breakdown) {

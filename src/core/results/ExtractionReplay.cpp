@@ -1,9 +1,9 @@
 #include "core/results/ExtractionReplay.h"
 
-#include "core/extraction/ExtractionSteps.h"
 #include "core/extraction/FileExtraction.h"
 #include "core/results/ResultsTable.h"
 #include "core/shell/ErrorReport.h"
+#include "core/shell/ReportSteps.h"
 
 namespace quorvid {
 
@@ -12,13 +12,14 @@ namespace {
 void WriteDetail(ReportingProcedure& procedure, ResultsTable& table, int row,
                  const ExtractionEvent& detail) {
     int position = -1;
-    procedure.Step(step::kFindColumn, [&] { position = table.FindColumnByHeader(detail.header); });
-    if (procedure.Test(step::kFoundColumn, [&] { return position != -1; })) {
-        procedure.Step(step::kWriteFoundColumn,
+    procedure.Step(step::extract::kFindColumn,
+                   [&] { position = table.FindColumnByHeader(detail.header); });
+    if (procedure.Test(step::extract::kFoundColumn, [&] { return position != -1; })) {
+        procedure.Step(step::extract::kWriteFoundColumn,
                        [&] { table.SetCell(row, position - 1, detail.text); });
     } else {
-        procedure.Step(step::kAppendColumn, [&] { table.AppendColumn(detail.header); });
-        procedure.Step(step::kWriteNewColumn,
+        procedure.Step(step::extract::kAppendColumn, [&] { table.AppendColumn(detail.header); });
+        procedure.Step(step::extract::kWriteNewColumn,
                        [&] { table.SetCell(row, table.ColumnCount() - 1, detail.text); });
     }
 }
@@ -31,10 +32,10 @@ void WriteExtractionRow(ReportingProcedure& procedure, ResultsTable& table,
     bool rowAdded = false;
     const auto addRow = [&] {
         rowAdded = true;
-        procedure.Step(step::kAppendRow, [&] { row = table.AddRow(extraction.path()); });
+        procedure.Step(step::extract::kAppendRow, [&] { row = table.AddRow(extraction.path()); });
     };
     for (const ExtractionEvent& event : extraction.events()) {
-        if (!rowAdded && event.step > step::kAppendRow) {
+        if (!rowAdded && event.step > step::extract::kAppendRow) {
             addRow();
         }
         switch (event.kind) {

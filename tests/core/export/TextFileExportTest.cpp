@@ -13,6 +13,7 @@
 #include "core/shell/MousePointer.h"
 #include "core/shell/ProcedureLocations.h"
 #include "core/shell/ProgressState.h"
+#include "core/shell/ReportSteps.h"
 #include "support/ExportTestSupport.h"
 #include "support/TestPlatform.h"
 #include "support/Unprivileged.h"
@@ -133,7 +134,7 @@ TEST_F(TextFileExportTest, FileThatCannotBeCreatedIsReportedOnce) {
         const QStringList reports = platform.dialogs.Warnings();
         ASSERT_EQ(reports.size(), 1) << path.toStdString();
         EXPECT_TRUE(reports[0].contains(location::kSaveListviewProperlySpaced));
-        EXPECT_TRUE(reports[0].contains(QStringLiteral("at line 122")));
+        EXPECT_TRUE(reports[0].contains(AtLine(step::saveText::kCreateFile)));
         EXPECT_EQ(progress.value(), 0);
         EXPECT_EQ(progress.text(), QStringLiteral("Progress Bar"));
     }
@@ -182,7 +183,7 @@ TEST_F(TextFileExportTest, GridClearedDuringTheSaveKeepsTheOldFileAndIsReported)
     EXPECT_EQ(Save(), earlier);
     const QStringList reports = platform.dialogs.Warnings();
     ASSERT_EQ(reports.size(), 1);
-    EXPECT_TRUE(reports[0].contains(QStringLiteral("at line 144")));
+    EXPECT_TRUE(reports[0].contains(AtLine(step::saveText::kRowLine)));
     EXPECT_TRUE(reports[0].contains(QStringLiteral("not saved")));
     EXPECT_EQ(progress.text(), QStringLiteral("Progress Bar"));
 
@@ -197,7 +198,7 @@ TEST_F(TextFileExportTest, GridClearedDuringTheSaveKeepsTheOldFileAndIsReported)
     };
     EXPECT_EQ(Save(QStringLiteral("new.txt")), QByteArray("(unreadable)"));
     ASSERT_EQ(platform.dialogs.Warnings().size(), 1);
-    EXPECT_TRUE(platform.dialogs.Warnings()[0].contains(QStringLiteral("at line 110")));
+    EXPECT_TRUE(platform.dialogs.Warnings()[0].contains(AtLine(step::saveText::kMeasureWidths)));
 }
 
 TEST_F(TextFileExportTest, TargetThatIsNoRegularFileIsRefusedAndLeftAlone) {
@@ -212,7 +213,7 @@ TEST_F(TextFileExportTest, TargetThatIsNoRegularFileIsRefusedAndLeftAlone) {
         ASSERT_EQ(platform.dialogs.shown.size(), 1u) << path.toStdString();
         EXPECT_EQ(platform.dialogs.shown[0].title, QStringLiteral("Application Error"));
         EXPECT_TRUE(platform.dialogs.shown[0].text.contains(QStringLiteral("not a regular file")));
-        EXPECT_TRUE(platform.dialogs.shown[0].text.contains(QStringLiteral("at line 122")));
+        EXPECT_TRUE(platform.dialogs.shown[0].text.contains(AtLine(step::saveText::kCreateFile)));
     }
     struct stat status {};
     ASSERT_EQ(lstat(QFile::encodeName(fifo).constData(), &status), 0);

@@ -11,6 +11,7 @@
 #include "core/shell/ListViewModel.h"
 #include "core/shell/MousePointer.h"
 #include "core/shell/ProgressState.h"
+#include "core/shell/ReportSteps.h"
 #include "support/ExtractTestSupport.h"
 #include "support/HelperProcesses.h"
 #include "support/TestPlatform.h"
@@ -214,13 +215,15 @@ TEST_F(ExtractionRunTest, FailingStepsAreReportedInStepOrderAndTheRunGoesOn) {
 
     // Each source of each file is reported once: the library at its first step,
     // the vanished file's item, and the second file's folder, unknown to this shell.
-    const std::vector<int> expected = {130, 222, 130, 254};
+    const std::vector<int> expected = {step::extract::kNewHandle, step::extract::kGetFile,
+                                       step::extract::kNewHandle, step::extract::kOpenShellFolder};
     EXPECT_EQ(ReportedSteps(test.dialogs), expected);
 
     const QString report = test.dialogs.Warnings().front();
     EXPECT_TRUE(report.contains(QStringLiteral("libmediainfo.so.0")));
-    EXPECT_TRUE(report.contains(
-        QStringLiteral("\r\nin Quorvidex2021/08/31.Form1.PushButton2_Click at line 130\r\r")));
+    EXPECT_TRUE(
+        report.contains(QStringLiteral("\r\nin Quorvidex2021/08/31.Form1.PushButton2_Click ") +
+                        test::AtLine(step::extract::kNewHandle) + QStringLiteral("\r\r")));
     EXPECT_EQ(test.dialogs.shown.front().title, "Application Error");
 
     ASSERT_EQ(resultsGrid.ItemCount(), 2);
@@ -281,7 +284,7 @@ TEST_F(ExtractionRunTest, WhatOtherCommandsDoBetweenTwoFiles) {
     EXPECT_EQ(test.events.count, 2);
     ASSERT_EQ(resultsGrid.ItemCount(), 1);
     EXPECT_EQ(resultsGrid.SubItem(1, 1), "MPEG-4");
-    EXPECT_EQ(ReportedSteps(test.dialogs), std::vector<int>{120});
+    EXPECT_EQ(ReportedSteps(test.dialogs), std::vector<int>{step::extract::kReadPath});
     EXPECT_EQ(test.dialogs.Messages(), QStringList{"Done."});
     EXPECT_FALSE(running);
 }
@@ -323,7 +326,9 @@ TEST_F(ExtractionRunTest, FilesOnWhichTheLibraryLoopsOrRunsOutOfMemoryCostOnlyTh
     helpers.memoryLimitBytes = 512ULL * 1024 * 1024;
     Click(helpers);
 
-    EXPECT_EQ(ReportedSteps(test.dialogs), (std::vector<int>{132, 132, 132}));
+    EXPECT_EQ(ReportedSteps(test.dialogs),
+              (std::vector<int>{step::extract::kOpenFile, step::extract::kOpenFile,
+                                step::extract::kOpenFile}));
     const QStringList reports = test.dialogs.Warnings();
     ASSERT_EQ(reports.size(), 3);
     const QString hung = "The metadata library did not finish reading this file within 4 seconds.";
@@ -385,7 +390,7 @@ TEST_F(ExtractionRunTest, HelpersThatCannotConfineThemselvesAreReportedOnceAndTh
         QStringLiteral("The extraction helpers cannot confine themselves (the filter could not "
                        "be installed), so the window reads the files itself, unconfined.")))
         << warnings.front().toStdString();
-    EXPECT_TRUE(warnings.front().contains(QStringLiteral("at line 118")));
+    EXPECT_TRUE(warnings.front().contains(test::AtLine(step::extract::kCountFiles)));
     // Read here, with the real library, not by the scripted helper.
     ASSERT_EQ(resultsGrid.ItemCount(), 2);
     EXPECT_EQ(resultsGrid.SubItem(1, 1), QStringLiteral("MPEG-4"));

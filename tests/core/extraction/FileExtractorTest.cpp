@@ -9,10 +9,10 @@
 #include <future>
 #include <optional>
 
-#include "core/extraction/ExtractionSteps.h"
 #include "core/extraction/FileExtractor.h"
 #include "core/extraction/GioShell.h"
 #include "core/extraction/MediaInfoDLL.h"
+#include "core/shell/ReportSteps.h"
 #include "support/ExtractTestSupport.h"
 #include "support/Unprivileged.h"
 
@@ -83,8 +83,9 @@ TEST_F(FileExtractorTest, WritesCellsInCatalogueOrderThenTheDetails) {
     ASSERT_EQ(cells.size(), 52u);
     for (int cell = 1; cell <= 52; ++cell) {
         EXPECT_EQ(cells[static_cast<size_t>(cell - 1)].first, cell);
-        EXPECT_EQ(cells[static_cast<size_t>(cell - 1)].second,
-                  cell <= 41 ? 134 + 2 * cell : 140 + 2 * cell);
+        EXPECT_EQ(
+            cells[static_cast<size_t>(cell - 1)].second,
+            cell <= 41 ? step::extract::LibraryCellStep(cell) : step::extract::FileCellStep(cell));
     }
     EXPECT_EQ(extraction.Cell(48), QStringLiteral(QUORVID_TEST_MEDIA_DIR));
     EXPECT_EQ(extraction.Cell(50), path);
@@ -98,13 +99,13 @@ TEST_F(FileExtractorTest, BadInputGetsItsCellsAndOnlyTheFailuresThatApply) {
     // A vanished file: every file-system step fails; the shell finds no item.
     const FileExtraction vanished =
         extractor_.Extract(folder_.filePath(QStringLiteral("gone.mp4")));
-    EXPECT_EQ(vanished.FailedSteps(), std::vector<int>{222});
+    EXPECT_EQ(vanished.FailedSteps(), std::vector<int>{step::extract::kGetFile});
     EXPECT_TRUE(Details(vanished).empty());
     EXPECT_TRUE(vanished.Cell(1).isEmpty());
 
     // A folder listed as a file has no file item, but has details of its own.
     const FileExtraction directory = extractor_.Extract(folder_.path());
-    EXPECT_EQ(directory.FailedSteps(), std::vector<int>{222});
+    EXPECT_EQ(directory.FailedSteps(), std::vector<int>{step::extract::kGetFile});
     EXPECT_EQ(DetailOf(directory, QStringLiteral("Content type")), "inode/directory");
 
     // Newlines and tabs in a name, and a file cut short.
@@ -133,7 +134,7 @@ TEST_F(FileExtractorTest, FileThatMayNotBeReadFailsAtTheOpenStepAndKeepsItsFacts
         }
         unreadable = extractor_.Extract(locked);
     }
-    EXPECT_EQ(unreadable->FailedSteps(), std::vector<int>{132});
+    EXPECT_EQ(unreadable->FailedSteps(), std::vector<int>{step::extract::kOpenFile});
     const ExtractionEvent& failure = FirstFailure(*unreadable);
     EXPECT_TRUE(failure.text.contains(QStringLiteral("Permission denied")));
     EXPECT_TRUE(failure.text.contains(locked));
@@ -150,11 +151,15 @@ TEST_F(FileExtractorTest, EachSourceReportsOnlyItsFirstFailure) {
     FileExtractor extractor(missing, shell);
     const QString vanished = folder_.filePath(QStringLiteral("gone.mp4"));
     const FileExtraction extraction = extractor.Extract(vanished);
-    EXPECT_EQ(extraction.FailedSteps(), (std::vector<int>{130, 222, 254}));
+    EXPECT_EQ(extraction.FailedSteps(),
+              (std::vector<int>{step::extract::kNewHandle, step::extract::kGetFile,
+                                step::extract::kOpenShellFolder}));
     EXPECT_TRUE(FirstFailure(extraction).text.contains(QStringLiteral("libmediainfo.so.0")));
 
     // Each source keeps its own record: a later file fails afresh.
-    EXPECT_EQ(extractor.Extract(vanished).FailedSteps(), (std::vector<int>{130, 222, 254}));
+    EXPECT_EQ(extractor.Extract(vanished).FailedSteps(),
+              (std::vector<int>{step::extract::kNewHandle, step::extract::kGetFile,
+                                step::extract::kOpenShellFolder}));
 }
 
 TEST_F(FileExtractorTest, FifoIsNeverOpened) {
@@ -222,7 +227,7 @@ TEST_F(FileExtractorTest, HeaderRulesOfTheShell) {
     // A folder the shell cannot open: its header and item steps fail, nothing is written.
     shell.folders.clear();
     const FileExtraction unopened = extractor.Extract(path);
-    EXPECT_EQ(unopened.FailedSteps(), std::vector<int>{254});
+    EXPECT_EQ(unopened.FailedSteps(), std::vector<int>{step::extract::kOpenShellFolder});
     EXPECT_TRUE(Details(unopened).empty());
     EXPECT_EQ(unopened.Cell(1), "MPEG-4");
 }

@@ -12,12 +12,12 @@
 #include <QThread>
 #include <QTimer>
 
-#include "core/extraction/ExtractionSteps.h"
 #include "core/extraction/FieldCatalogue.h"
 #include "core/pool/ExtractionJournal.h"
 #include "core/pool/ExtractorPool.h"
 #include "core/pool/ExtractorProtocol.h"
 #include "core/pool/HelperDiagnostics.h"
+#include "core/shell/ReportSteps.h"
 #include "extractor/ExtractorService.h"
 #include "support/HelperProcesses.h"
 
@@ -96,7 +96,7 @@ TEST(ExtractorPoolTest, MisbehavingHelpersCostTheirFileOneReportAndAreReplaced) 
         {7, "The metadata library stopped while reading this file (signal 9)."}};
     for (const auto& [index, description] : expected) {
         const FileExtraction& record = records[index];
-        EXPECT_EQ(record.FailedSteps(), std::vector<int>{step::kOpenFile}) << index;
+        EXPECT_EQ(record.FailedSteps(), std::vector<int>{step::extract::kOpenFile}) << index;
         EXPECT_EQ(FailureText(record), description) << index;
         EXPECT_TRUE(record.Cell(1).isEmpty()) << index;
     }
