@@ -97,7 +97,10 @@ bool SafeFileWriter::Commit() {
     const bool written = Flush();
     closed_ = true;
     if (device_ == &safeFile_) {
-        if (!written) {
+        // The commit would put the file in place although its last buffered
+        // bytes failed to go out (a full disk): they are handed on first.
+        if (!written || !safeFile_.flush()) {
+            Fail(safeFile_.errorString());
             safeFile_.cancelWriting();
             return false;
         }

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -101,6 +102,36 @@ TEST(SafeFileWriter, DiscardLeavesTheOldFileAndNoTemporaryCopy) {
     file->Discard();
     EXPECT_FALSE(file->Write("more"));
     EXPECT_FALSE(file->Commit());
+    EXPECT_EQ(ReadFile(path), QByteArray("old"));
+    EXPECT_EQ(EntriesOf(root.path()), QStringList{QStringLiteral("out.txt")});
+}
+
+TEST(SafeFileWriter, FailedCommitIsReportedAndKeepsTheOldFile) {
+    QTemporaryDir root;
+    const QString path = root.filePath(QStringLiteral("out.txt"));
+    WriteFile(path, "old");
+    auto file = SafeFileWriter::ToFile(path, Fallback::kRefused);
+    ASSERT_TRUE(file->isOpen());
+    // Buffered, so the write succeeds; a file-size limit stands in for a full
+    // disk when the commit hands the bytes on.
+    EXPECT_TRUE(file->Write("more than the limit allows"));
+    rlimit original{};
+    getrlimit(RLIMIT_FSIZE, &original);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tiny = original;
+    tiny.rlim_cur = 4;
+    setrlimit(RLIMIT_FSIZE, &tiny);
+    const bool committed = file->Commit();
+    setrlimit(RLIMIT_FSIZE, &original);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_FALSE(committed);
+    const QString reason = file->errorString();
+    EXPECT_FALSE(reason.isEmpty());
+    // The first failure is the one kept.
+    EXPECT_FALSE(file->Write("late"));
+    EXPECT_EQ(file->errorString(), reason);
+    file.reset();
     EXPECT_EQ(ReadFile(path), QByteArray("old"));
     EXPECT_EQ(EntriesOf(root.path()), QStringList{QStringLiteral("out.txt")});
 }
