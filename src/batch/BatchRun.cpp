@@ -4,8 +4,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <QStringEncoder>
 #include <cstdio>
 #include <functional>
@@ -13,6 +11,7 @@
 
 #include "core/export/AlignedTextLayout.h"
 #include "core/export/RecordFormats.h"
+#include "core/export/TextFileLine.h"
 #include "core/input/AddFolder.h"
 #include "core/input/FolderWalk.h"
 #include "core/input/SampleFiles.h"
@@ -22,9 +21,9 @@
 #include "core/shell/Dialogs.h"
 #include "core/shell/ErrorReport.h"
 #include "core/shell/EventPump.h"
-#include "core/shell/FileSystemObject.h"
 #include "core/shell/PathFunctions.h"
 #include "core/shell/Platform.h"
+#include "core/shell/SafeFileWriter.h"
 
 namespace quorvid {
 
@@ -74,58 +73,6 @@ class WalkDialogs : public Dialogs {
 };
 
 }  // namespace
-
-// Where the rows go: standard output, or a file replaced only on Commit.
-class OutputSink {
-  public:
-    explicit OutputSink(const QString& fileName) {
-        if (fileName.isEmpty()) {
-            stdout_.open(STDOUT_FILENO, QIODevice::WriteOnly, QFileDevice::DontCloseHandle);
-            device_ = &stdout_;
-            return;
-        }
-        const QFileInfo target(fileName);
-        if (target.exists() && !target.isFile()) {
-            error_ = QStringLiteral("%1: not a regular file; left as it is").arg(fileName);
-            return;
-        }
-        file_ = std::make_unique<QSaveFile>(fileName);
-        if (!file_->open(QIODevice::WriteOnly)) {
-            error_ = QStringLiteral("%1: %2").arg(fileName, file_->errorString());
-            return;
-        }
-        device_ = file_.get();
-    }
-
-    // Why the output cannot be written; empty while it can.
-    const QString& error() const { return error_; }
-
-    void Write(const QByteArray& bytes) {
-        if (error_.isEmpty() && device_->write(bytes) != bytes.size()) {
-            error_ = device_->errorString();
-        }
-    }
-    // Hands what was written on at once, for rows that stream.
-    void Flush() {
-        if (error_.isEmpty() && file_ == nullptr && !stdout_.flush()) {
-            error_ = stdout_.errorString();
-        }
-    }
-    // Puts the file in place; false (with the reason in error) when it failed.
-    bool Commit() {
-        Flush();
-        if (error_.isEmpty() && file_ != nullptr && !file_->commit()) {
-            error_ = file_->errorString();
-        }
-        return error_.isEmpty();
-    }
-
-  private:
-    QFile stdout_;
-    std::unique_ptr<QSaveFile> file_;
-    QIODevice* device_ = nullptr;
-    QString error_;
-};
 
 BatchRun::BatchRun(const BatchOptions& options, ExtractionFeed& feed,
                    const volatile std::sig_atomic_t& interrupted)
@@ -214,7 +161,7 @@ void BatchRun::GatherFromStandardInput() {
     }
 }
 
-void BatchRun::Extract(OutputSink& output) {
+void BatchRun::Extract(SafeFileWriter& output) {
     ResultsStore store;
     const bool streaming = options_.format == OutputFormat::Json;
     const auto total = static_cast<qsizetype>(files_.size());
@@ -267,9 +214,19 @@ void BatchRun::Extract(OutputSink& output) {
 }
 
 int BatchRun::Run() {
-    OutputSink output(options_.outputFile);
-    if (!output.error().isEmpty()) {
-        ReportProblem(output.error());
+    // Standard output, or a file replaced only when every row is written.
+    const std::unique_ptr<SafeFileWriter> output =
+        options_.outputFile.isEmpty()
+            ? SafeFileWriter::ToStandardOutput()
+            : SafeFileWriter::ToFile(options_.outputFile,
+                                     SafeFileWriter::InPlaceFallback::kRefused);
+    if (output->openState() == SafeFileWriter::OpenState::kCannotCreate) {
+        ReportProblem(QStringLiteral("%1: %2").arg(options_.outputFile, output->errorString()));
+        return kExitUsageOrOutput;
+    }
+    if (!output->isOpen()) {
+        ReportProblem(
+            QStringLiteral("%1: not a regular file; left as it is").arg(options_.outputFile));
         return kExitUsageOrOutput;
     }
     for (const QString& argument : options_.paths) {
@@ -279,10 +236,10 @@ int BatchRun::Run() {
             Gather(argument);
         }
     }
-    Extract(output);
+    Extract(*output);
     ThrowWhenInterrupted();
-    if (!output.Commit()) {
-        ReportProblem(QStringLiteral("the output was not written (%1)").arg(output.error()));
+    if (!output->Commit()) {
+        ReportProblem(QStringLiteral("the output was not written (%1)").arg(output->errorString()));
         return kExitUsageOrOutput;
     }
     return failures_ == 0 ? kExitSuccess : kExitSomeFilesFailed;

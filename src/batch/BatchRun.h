@@ -11,7 +11,7 @@
 namespace quorvid {
 
 class ExtractionFeed;
-class OutputSink;
+class SafeFileWriter;
 
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitSomeFilesFailed = 1;
@@ -37,7 +37,7 @@ class BatchRun {
   private:
     void Gather(const QString& argument);
     void GatherFromStandardInput();
-    void Extract(OutputSink& output);
+    void Extract(SafeFileWriter& output);
     void ReportFailure(const QString& file, const QString& description, int step);
     void ReportProblem(const QString& text);
     void ThrowWhenInterrupted() const;

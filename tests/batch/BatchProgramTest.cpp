@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <QDateTime>
@@ -169,6 +170,36 @@ TEST(BatchProgramTest, ExitStatusesAndOneLinePerFailure) {
     for (const QByteArray& line : lines) {
         EXPECT_TRUE(line.startsWith(prefix) && line.contains(" (step 2")) << line.constData();
     }
+}
+
+TEST(BatchProgramTest, OutputThatCannotBeWrittenOutKeepsTheOldFileAndExitsWith2) {
+    MediaFolder folder;
+    const QString output = folder.dir.filePath(QStringLiteral("rows.txt"));
+    {
+        QFile old(output);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("old rows\n");
+    }
+    QProcess process;
+    // A file-size limit stands in for a full disk: the rows are written to the
+    // file's buffer, and handing them to the file fails.
+    process.setChildProcessModifier([] {
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 64;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        signal(SIGXFSZ, SIG_IGN);
+    });
+    process.start(QStringLiteral(QUORVID_BATCH_PROGRAM),
+                  {QStringLiteral("-q"), QStringLiteral("-o"), output,
+                   folder.dir.filePath(QStringLiteral("h264-aac.mp4"))});
+    ASSERT_TRUE(process.waitForFinished(120000));
+    EXPECT_EQ(process.exitCode(), 2);
+    EXPECT_TRUE(process.readAllStandardError().contains("the output was not written"));
+    EXPECT_EQ(ReadAll(output), "old rows\n");
+    EXPECT_EQ(
+        QDir(folder.root()).entryList({QStringLiteral("rows.txt*")}, QDir::Files | QDir::Hidden),
+        QStringList{QStringLiteral("rows.txt")});
 }
 
 TEST(BatchProgramTest, StandardInputTakesPathsEndedByNulBytes) {

@@ -5,11 +5,11 @@
 #include <optional>
 
 #include "core/export/AlignedTextLayout.h"
+#include "core/export/TextFileLine.h"
 #include "core/shell/CommandContext.h"
 #include "core/shell/Dialogs.h"
 #include "core/shell/ErrorReport.h"
 #include "core/shell/EventPump.h"
-#include "core/shell/FileSystemObject.h"
 #include "core/shell/ListViewModel.h"
 #include "core/shell/MousePointer.h"
 #include "core/shell/PathFunctions.h"
@@ -17,8 +17,52 @@
 #include "core/shell/ProcedureLocations.h"
 #include "core/shell/ProgressState.h"
 #include "core/shell/ReportSteps.h"
+#include "core/shell/SafeFileWriter.h"
 
 namespace quorvid {
+
+namespace {
+
+// Opens the file at path; an existing one is replaced when it is committed.
+std::unique_ptr<SafeFileWriter> CreateTextFile(const QString& path) {
+    auto file = SafeFileWriter::ToFile(path, SafeFileWriter::InPlaceFallback::kAllowed);
+    switch (file->openState()) {
+        case SafeFileWriter::OpenState::kOpen:
+            return file;
+        case SafeFileWriter::OpenState::kPathIsFolder:
+            throw StepFailure(QStringLiteral("Path is a folder: ") + path);
+        case SafeFileWriter::OpenState::kNotRegularFile:
+            throw StepFailure(
+                QStringLiteral("The path is not a regular file (a device, a pipe or a "
+                               "socket), so it is left untouched: ") +
+                path);
+        case SafeFileWriter::OpenState::kCannotCreate:
+            break;
+    }
+    throw StepFailure(file->errorString() + QStringLiteral(": ") + path);
+}
+
+void WriteTextLine(SafeFileWriter& file, QStringEncoder& encoder, const QString& text) {
+    if (!file.Write(TextFileLine(encoder, text))) {
+        throw StepFailure(QStringLiteral("The file could not be written: ") + file.errorString());
+    }
+}
+
+void CommitTextFile(SafeFileWriter& file, const QString& path) {
+    if (file.Commit()) {
+        return;
+    }
+    if (file.keepsOldFileOnFailure()) {
+        throw StepFailure(QStringLiteral("The file was not saved (anything already at ") +
+                          QDir::toNativeSeparators(path) + QStringLiteral(" is left as it was): ") +
+                          file.errorString());
+    }
+    throw StepFailure(QStringLiteral("The file was not saved completely: ") +
+                      QDir::toNativeSeparators(path) +
+                      QStringLiteral(" holds only part of the results"));
+}
+
+}  // namespace
 
 void SaveListviewProperlySpaced(const Platform& platform, const ListViewModel& grid,
                                 const QString& path, ProgressState* progress) {
@@ -41,12 +85,13 @@ void SaveListviewProperlySpaced(const Platform& platform, const ListViewModel& g
     // leave a file that matches neither the old grid nor the new one: such a
     // save is reported and the file at path is left as it was. A save fails
     // with one report, which says what became of the file.
-    std::unique_ptr<TextStream> stream;
+    std::unique_ptr<SafeFileWriter> file;
+    QStringEncoder encoder(QStringConverter::System);
     bool saveFailed = false;
     const auto reportFailedSave = [&](int step, const QString& description) {
         saveFailed = true;
         QString outcome;
-        if (!stream || stream->keepsOldFileOnFailure()) {
+        if (!file || file->keepsOldFileOnFailure()) {
             outcome = QStringLiteral(" (the file was not saved; anything already at ") +
                       QDir::toNativeSeparators(path) + QStringLiteral(" is left as it was)");
         } else {
@@ -79,12 +124,11 @@ void SaveListviewProperlySpaced(const Platform& platform, const ListViewModel& g
     // Without a file there is nothing to write or close; its creation failure is
     // the save's one report.
     if (!saveFailed) {
-        procedure.Step(step::saveText::kCreateFile,
-                       [&] { stream = FileSystemObject().CreateTextFile(path); });
+        procedure.Step(step::saveText::kCreateFile, [&] { file = CreateTextFile(path); });
     }
     const auto writeLine = [&](int step, const QString& line) {
-        if (stream && !saveFailed) {
-            saveStep(step, [&] { stream->WriteLine(line); });
+        if (file && !saveFailed) {
+            saveStep(step, [&] { WriteTextLine(*file, encoder, line); });
         }
     };
 
@@ -126,13 +170,13 @@ void SaveListviewProperlySpaced(const Platform& platform, const ListViewModel& g
         progress->setValue(100);
         progress->setText(QString::fromLatin1(kDoneText));
     }
-    if (stream) {
+    if (file) {
         if (saveFailed) {
-            stream->Discard();
+            file->Discard();
         } else {
-            procedure.Step(step::saveText::kCloseFile, [&] { stream->Close(); });
+            procedure.Step(step::saveText::kCloseFile, [&] { CommitTextFile(*file, path); });
         }
-        stream.reset();
+        file.reset();
     }
     if (progress != nullptr) {
         progress->setValue(0);

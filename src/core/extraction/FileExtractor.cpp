@@ -95,7 +95,7 @@ void FileExtractor::ReadLibraryFields(FileExtraction& record) const {
 void FileExtractor::ReadFileFacts(FileExtraction& record) const {
     std::optional<FileItem> item;
     record.Step(ExtractionSource::FileItem, step::extract::kGetFile,
-                [&] { item = fileSystem_.GetFile(record.path()); });
+                [&] { item = fileFacts_.GetFile(record.path()); });
     const auto& catalogue = FieldCatalogue();
     for (int cell = kFirstFileCell; cell <= kTypeCell; ++cell) {
         const int number = step::extract::FileCellStep(cell);
@@ -106,7 +106,7 @@ void FileExtractor::ReadFileFacts(FileExtraction& record) const {
             }
             QString text = FactOf(*item, catalogue[static_cast<size_t>(cell)].fact);
             if (cell == kTypeCell) {
-                text += QStringLiteral("; ") + fileSystem_.GetExtensionName(record.path());
+                text += QStringLiteral("; ") + fileFacts_.GetExtensionName(record.path());
             }
             record.WriteCell(number, cell, text);
         });

@@ -3,7 +3,7 @@
 #include <QString>
 
 #include "core/extraction/FileExtraction.h"
-#include "core/shell/FileSystemObject.h"
+#include "core/shell/FileFacts.h"
 
 namespace quorvid {
 
@@ -36,7 +36,7 @@ class FileExtractor {
 
     MediaInfoLibrary& library_;
     Shell& shell_;
-    FileSystemObject fileSystem_;
+    FileFacts fileFacts_;
 };
 
 }  // namespace quorvid

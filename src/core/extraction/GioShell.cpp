@@ -8,7 +8,7 @@
 #include <QFile>
 #include <array>
 
-#include "core/shell/FileSystemObject.h"
+#include "core/shell/RegionalDateTime.h"
 #include "core/shell/StepFailure.h"
 
 namespace quorvid {

@@ -170,6 +170,32 @@ TEST_F(TextFileExportTest, FailedWriteKeepsTheOldFileAndIsReported) {
               QStringList{"out.txt"});
 }
 
+TEST_F(TextFileExportTest, FailureOfTheLastBytesToGoOutKeepsTheOldFileAndIsReported) {
+    const QByteArray earlier = "the export of yesterday\r\n";
+    WriteAll(PathIn("out.txt"), earlier);
+    FillGrid(grid, {"Path"}, {{"/videos/a.mp4"}, {"/videos/b.mp4"}});
+
+    // The rows fit in the file's buffer; handing them to the file at the close
+    // fails, as on a full disk.
+    rlimit original{};
+    getrlimit(RLIMIT_FSIZE, &original);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = original;
+    small.rlim_cur = 8;
+    setrlimit(RLIMIT_FSIZE, &small);
+    SaveListviewProperlySpaced(platform.platform, grid, PathIn("out.txt"), &progress);
+    setrlimit(RLIMIT_FSIZE, &original);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(ReadAll(PathIn("out.txt")), earlier);
+    const QStringList reports = platform.dialogs.Warnings();
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_TRUE(reports[0].contains(AtLine(step::saveText::kCloseFile)));
+    EXPECT_TRUE(reports[0].contains(QStringLiteral("not saved")));
+    EXPECT_EQ(QDir(platform.folder.path()).entryList({"out.txt*"}, QDir::Files | QDir::Hidden),
+              QStringList{"out.txt"});
+}
+
 TEST_F(TextFileExportTest, GridClearedDuringTheSaveKeepsTheOldFileAndIsReported) {
     FillGrid(grid, {"Path", "Size"}, {{"a", "1"}, {"b", "22"}, {"c", "333"}, {"d", "4"}});
     // "Clear List" runs once the second row's line is built.
