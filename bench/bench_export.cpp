@@ -158,7 +158,6 @@ void FillGrid(ListViewModel& grid) {
          {"Size", "Type", "Date modified", "Owner", "Group", "Permissions", "Content type"}) {
         results.AppendColumn(QStringLiteral("File General - ") + QString::fromLatin1(detail));
     }
-    grid.ReserveItems(kRows);
     for (int row = 1; row <= kRows; ++row) {
         const int index =
             grid.AddItem(QStringLiteral("/media/archive/2023/June/holiday clip %1.mp4").arg(row));

@@ -18,11 +18,9 @@
 #include "core/pool/ExtractionFeed.h"
 #include "core/results/ExtractionReplay.h"
 #include "core/results/ResultsStore.h"
-#include "core/shell/Dialogs.h"
 #include "core/shell/ErrorReport.h"
 #include "core/shell/EventPump.h"
 #include "core/shell/PathFunctions.h"
-#include "core/shell/Platform.h"
 #include "core/shell/SafeFileWriter.h"
 
 namespace quorvid {
@@ -46,8 +44,7 @@ QString OneLine(const QString& text) {
     return line;
 }
 
-// The seams the folder walk needs: its yields check for Ctrl+C, its rare
-// reports become lines on standard error.
+// Runs a check at each yield: the folder walk's yields check for Ctrl+C.
 class WalkEvents : public EventPump {
   public:
     explicit WalkEvents(std::function<void()> check) : check_(std::move(check)) {}
@@ -55,21 +52,6 @@ class WalkEvents : public EventPump {
 
   private:
     std::function<void()> check_;
-};
-
-class WalkDialogs : public Dialogs {
-  public:
-    explicit WalkDialogs(std::function<void(const QString&)> report) : report_(std::move(report)) {}
-    void Message(const QString& text) override { report_(text); }
-    void Warning(const QString&, const QString& text) override { report_(text); }
-    bool AskYesNo(const QString&) override { return false; }
-    QString InputBox(const QString&, const QString&) override { return {}; }
-    QStringList OpenFiles(const QString&, const QString&) override { return {}; }
-    QString SaveFile(const QString&, const QString&) override { return {}; }
-    QString PickFolder(const QString&, const QString&) override { return {}; }
-
-  private:
-    std::function<void(const QString&)> report_;
 };
 
 }  // namespace
@@ -103,12 +85,11 @@ void BatchRun::Gather(const QString& argument) {
     const QString path = QDir::current().absoluteFilePath(argument);
     if (IsFolder(path)) {
         WalkEvents events([this] { ThrowWhenInterrupted(); });
-        WalkDialogs dialogs([this](const QString& text) { ReportProblem(text); });
-        Platform platform;
-        platform.events = &events;
-        platform.dialogs = &dialogs;
         FolderQueue queue{path + QDir::separator()};
-        GetSubDirectories2016(platform, queue, true);
+        GetSubDirectories2016(events, WalkFailuresTo([&](int step, const QString& description) {
+                                  ReportFailure(argument, description, step);
+                              }),
+                              queue, true);
         AppendQueuedFiles(
             events, queue, QStringLiteral("*.") + options_.extension,
             [&](int step, const std::function<void()>& action) {

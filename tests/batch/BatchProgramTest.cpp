@@ -85,7 +85,7 @@ TEST(BatchProgramTest, TextOutputEqualsTheWindowsTextFileOfTheSameFolder) {
     CommandContext context{test.platform, inputList, resultsGrid, progress, pointer};
     ResultsGrid(resultsGrid).CreateResultColumns();
     FolderQueue queue{folder.root() + QDir::separator()};
-    GetSubDirectories2016(test.platform, queue, true);
+    GetSubDirectories2016(test.events, WalkErrorReport(test.dialogs), queue, true);
     AppendQueuedFiles(
         test.events, queue, QStringLiteral("*.*"),
         [](int, const std::function<void()>& action) { action(); },

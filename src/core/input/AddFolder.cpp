@@ -106,8 +106,9 @@ void AddFolderCommand(CommandContext& context) {
     report.Step(step::addFolder::kHourglass,
                 [&] { context.pointer.set(MousePointerState::kHourglass); });
     FolderQueue queue{chosen + QDir::separator()};
-    report.Step(step::addFolder::kWalkFolders,
-                [&] { GetSubDirectories2016(platform, queue, true); });
+    report.Step(step::addFolder::kWalkFolders, [&] {
+        GetSubDirectories2016(*platform.events, WalkErrorReport(dialogs), queue, true);
+    });
     AppendQueuedFiles(
         *platform.events, queue, QStringLiteral("*.") + extension,
         [&](int number, const std::function<void()>& action) { report.Step(number, action); },

@@ -41,7 +41,8 @@ void AddDroppedPaths(CommandContext& context, const QStringList& paths) {
     for (const QString& path : paths) {
         if (IsFolder(path)) {
             FolderQueue queue{path + QDir::separator()};
-            GetSubDirectories2016(context.platform, queue, true);
+            GetSubDirectories2016(*context.platform.events,
+                                  WalkErrorReport(*context.platform.dialogs), queue, true);
             AppendQueuedFiles(*context.platform.events, queue, QStringLiteral("*.*"), skipFailures,
                               [&](const QString& file) { context.inputList.AddItem(file); });
         } else if (PathExists(path)) {

@@ -5,12 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <algorithm>
-#include <limits>
 
 #include "core/input/FileListing.h"
-#include "core/shell/ErrorReport.h"
 #include "core/shell/EventPump.h"
-#include "core/shell/Platform.h"
 #include "core/shell/ProcedureLocations.h"
 #include "core/shell/ReportSteps.h"
 
@@ -18,17 +15,21 @@ namespace quorvid {
 
 namespace {
 
-#ifdef Q_OS_WIN
-// The Windows path limit, kept so that the walk finds the same folders there.
-constexpr qsizetype kMaxPath = 260;
-#else
-// No such limit here: a path too long for the system fails the walk's own tests.
-constexpr qsizetype kMaxPath = std::numeric_limits<qsizetype>::max();
-#endif
 constexpr int kHiddenSystemFolder = attribute::kHidden | attribute::kSystem | attribute::kDirectory;
 constexpr int kHiddenSystemReparseFolder = kHiddenSystemFolder | attribute::kReparsePoint;
 
 }  // namespace
+
+WalkReportOpener WalkErrorReport(Dialogs& dialogs) {
+    return [&dialogs] {
+        return std::make_unique<ReportingProcedure>(
+            dialogs, QString::fromLatin1(location::kGetSubDirectories2016));
+    };
+}
+
+WalkReportOpener WalkFailuresTo(ReportingProcedure::FailureSink sink) {
+    return [sink = std::move(sink)] { return std::make_unique<ReportingProcedure>(sink); };
+}
 
 bool IsFolder(const QString& path) {
     try {
@@ -70,9 +71,8 @@ void FolderWalk::GetSubDirectories2016(FolderQueue& queue, bool recurse) {
 }
 
 void FolderWalk::Walk(FolderQueue& queue, bool recurse) {
-    ReportingProcedure report(*platform_.dialogs,
-                              QString::fromLatin1(location::kGetSubDirectories2016));
-    EventPump& events = *platform_.events;
+    const std::unique_ptr<ReportingProcedure> opened = openReport_();
+    ReportingProcedure& report = *opened;
     FolderQueue found;
     bool listingBegun = false;
 
@@ -90,18 +90,16 @@ void FolderWalk::Walk(FolderQueue& queue, bool recurse) {
 
     for (size_t i = 0; i < queue.size(); ++i) {
         const QString folder = queue[i];
-        if (!passTest(step::folderWalk::kTestFolder, [&] {
-                return IsFolder(folder) && folder.size() < kMaxPath && IsWalkable(folder);
-            })) {
+        if (!passTest(step::folderWalk::kTestFolder,
+                      [&] { return IsFolder(folder) && IsWalkable(folder); })) {
             continue;
         }
         listingBegun = true;
         try {
-            events.DoEvents();
+            events_.DoEvents();
             for (const FolderEntry& entry : fileSystem_.SubFolders(folder)) {
-                events.DoEvents();
-                if (entry.name.size() >= kMaxPath || HasUnsafeCharacters(entry) ||
-                    entry.name == QLatin1String(".") || entry.name == QLatin1String("..")) {
+                events_.DoEvents();
+                if (HasUnsafeCharacters(entry)) {
                     continue;
                 }
                 const QString subfolder = folder + entry.name + QDir::separator();
@@ -133,15 +131,16 @@ void FolderWalk::Walk(FolderQueue& queue, bool recurse) {
         if (!report.Test(step::folderWalk::kTestFound, [&] { return IsFolder(folder); })) {
             continue;
         }
-        report.Step(step::folderWalk::kYield, [&] { events.DoEvents(); });
+        report.Step(step::folderWalk::kYield, [&] { events_.DoEvents(); });
         if (report.Test(step::folderWalk::kTestWalkable, [&] { return IsWalkable(folder); })) {
             report.Step(step::folderWalk::kQueueFolder, [&] { queue.push_back(folder); });
         }
     }
 }
 
-void GetSubDirectories2016(Platform& platform, FolderQueue& queue, bool recurse) {
-    FolderWalk(platform).GetSubDirectories2016(queue, recurse);
+void GetSubDirectories2016(EventPump& events, const WalkReportOpener& openReport,
+                           FolderQueue& queue, bool recurse) {
+    FolderWalk(events, openReport).GetSubDirectories2016(queue, recurse);
 }
 
 }  // namespace quorvid

@@ -17,12 +17,6 @@ void ResultsGrid::CreateResultColumns() {
     }
 }
 
-void ResultsGrid::RemoveExtraColumns() {
-    for (int i = model_.ColumnCount(); i >= kCatalogueColumnCount + 1; --i) {
-        model_.RemoveColumn(i);
-    }
-}
-
 void ResultsGrid::ClearRows() {
     model_.ClearItems();
 }

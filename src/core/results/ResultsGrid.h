@@ -15,8 +15,6 @@ class ResultsGrid : public ResultsTable {
 
     // Appends the 53 catalogue columns and sets the first three widths.
     void CreateResultColumns();
-    // Removes every column after the catalogue, the last one first.
-    void RemoveExtraColumns();
     void ClearRows();
     // Appends a row with the path as its text; returns its index.
     int AddRow(const QString& path) override;

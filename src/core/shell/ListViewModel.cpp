@@ -162,10 +162,6 @@ void ListViewModel::SetSelected(int index) {
     }
 }
 
-void ListViewModel::ReserveItems(int count) {
-    rows_.reserve(static_cast<size_t>(count));
-}
-
 int ListViewModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : ItemCount();
 }

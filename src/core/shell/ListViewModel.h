@@ -46,9 +46,6 @@ class ListViewModel : public QAbstractTableModel, public TableText {
     int SelectedIndex() const { return selected_; }
     void SetSelected(int index);
 
-    // Grows the row store ahead of a known number of appends.
-    void ReserveItems(int count);
-
     // QAbstractItemModel
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

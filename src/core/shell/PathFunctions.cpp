@@ -35,12 +35,7 @@ QString RemoveDoubleBackslashes(const QString& path) {
     while (rest < path.size() && path[rest] == separator) {
         ++rest;
     }
-#ifdef Q_OS_WIN
-    const QString root = QString(2, separator);  // the network form
-#else
-    const QString root = QString(1, separator);
-#endif
-    return root + CollapsePairs(path.mid(rest));
+    return separator + CollapsePairs(path.mid(rest));
 }
 
 QString FileNameFromPath(const QString& path) {

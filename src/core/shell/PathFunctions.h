@@ -7,8 +7,7 @@ namespace quorvid {
 // Path text rules on the native separator. None of them touches the file system.
 
 // Collapses doubled separators of a joined path: inside it two become one and
-// three become two; a leading run becomes the platform's root form (one "/" on
-// POSIX, two separators on Windows).
+// three become two; a leading run becomes the one root separator.
 QString RemoveDoubleBackslashes(const QString& path);
 
 // The text after the last separator; the whole text when there is none.

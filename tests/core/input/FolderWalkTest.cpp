@@ -3,9 +3,14 @@
 
 #include <QDir>
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "core/input/FileListing.h"
 #include "core/input/FolderWalk.h"
+#include "core/shell/ErrorReport.h"
+#include "core/shell/ProcedureLocations.h"
+#include "core/shell/ReportSteps.h"
 #include "support/FolderTree.h"
 #include "support/TestPlatform.h"
 
@@ -17,8 +22,27 @@ using test::Relative;
 
 QStringList Walk(test::TestPlatform& test, const QString& root) {
     FolderQueue queue{root + QLatin1Char('/')};
-    GetSubDirectories2016(test.platform, queue, true);
+    GetSubDirectories2016(test.events, WalkErrorReport(test.dialogs), queue, true);
     return QStringList(queue.begin(), queue.end());
+}
+
+using Failures = std::vector<std::pair<int, QString>>;
+
+// A walk whose failed steps are gathered, as quorvid-batch gathers them.
+QStringList WalkGathering(test::TestPlatform& test, const QString& root, Failures& failures) {
+    FolderQueue queue{root + QLatin1Char('/')};
+    GetSubDirectories2016(test.events, WalkFailuresTo([&](int step, const QString& description) {
+                              failures.emplace_back(step, description);
+                          }),
+                          queue, true);
+    return QStringList(queue.begin(), queue.end());
+}
+
+// How often a walk of the tree yields.
+int YieldsOfWalk(const QString& root) {
+    test::TestPlatform quiet;
+    Walk(quiet, root);
+    return quiet.events.count;
 }
 
 QStringList Names(const FileNameArray& names) {
@@ -110,6 +134,57 @@ TEST(FolderWalk, SkipsFolderNamesThatAreNotSafeText) {
     const QStringList queue = Relative(Walk(test, tree.root()), tree.root());
 
     EXPECT_EQ(queue, QStringList({QString(), QString::fromUtf8("Видео/")}));
+}
+
+TEST(FolderWalk, AFailedStepGoesToTheCallersReportWithItsNumberAndTheWalkGoesOn) {
+    FolderTree tree;
+    tree.folder(QStringLiteral("only"));
+    // The last yield of a walk is the one before its last folder found is queued.
+    const int lastYield = YieldsOfWalk(tree.root());
+    test::TestPlatform test;
+    test.events.onYield = [&](int count) {
+        if (count == lastYield) {
+            throw StepFailure(QStringLiteral("no events now"));
+        }
+    };
+
+    Failures failures;
+    const QStringList queue = Relative(WalkGathering(test, tree.root(), failures), tree.root());
+
+    EXPECT_EQ(failures, (Failures{{step::folderWalk::kYield, QStringLiteral("no events now")}}));
+    EXPECT_EQ(queue, QStringList({QString(), QStringLiteral("only/")}));
+    EXPECT_TRUE(test.dialogs.shown.empty());
+
+    // The window's report shows the same failure as a box at the walk's location.
+    test.events.count = 0;
+    EXPECT_EQ(Relative(Walk(test, tree.root()), tree.root()), queue);
+    EXPECT_EQ(test.dialogs.Warnings(),
+              QStringList{ApplicationErrorMessage(
+                  QString::fromLatin1(location::kGetSubDirectories2016), step::folderWalk::kYield,
+                  QStringLiteral("no events now"))});
+}
+
+// quorvid-batch stops a walk from its yields (Ctrl+C) with an exception that is
+// no std::exception: neither a folder's listing nor a step may take it for a failure.
+TEST(FolderWalk, AnInterruptAtAnyYieldEndsTheWalkThere) {
+    struct Interrupted {};
+    FolderTree tree;
+    tree.folder(QStringLiteral("one/deep"));
+    tree.folder(QStringLiteral("two"));
+    const int yields = YieldsOfWalk(tree.root());
+    ASSERT_GE(yields, 8);
+    for (int at = 1; at <= yields; ++at) {
+        test::TestPlatform test;
+        test.events.onYield = [at](int count) {
+            if (count == at) {
+                throw Interrupted{};
+            }
+        };
+        Failures failures;
+        EXPECT_THROW(WalkGathering(test, tree.root(), failures), Interrupted) << "yield " << at;
+        EXPECT_EQ(test.events.count, at);
+        EXPECT_TRUE(failures.empty()) << "yield " << at;
+    }
 }
 
 TEST(FileListing, MatchesLikeTheWindowsSearchAndKeepsOnlyOpenableFiles) {
