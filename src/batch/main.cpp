@@ -1,6 +1,5 @@
 #include <QCoreApplication>
 #include <QFile>
-#include <QThread>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -11,8 +10,6 @@
 #include "core/extraction/GioShell.h"
 #include "core/extraction/MediaInfoDLL.h"
 #include "core/pool/ExtractorPool.h"
-#include "core/pool/PoolExtractionFeed.h"
-#include "core/pool/ThreadedExtractionFeed.h"
 
 namespace {
 
@@ -66,7 +63,7 @@ int main(int argc, char* argv[]) {
     sigaction(SIGTERM, &action, nullptr);
 
     // The files are read in the sandboxed helpers beside the program; without
-    // them, on worker threads of this process.
+    // them, here, one at a time.
     const QString programFolder = QCoreApplication::applicationDirPath();
     MediaInfoLibrary& library = ProgramMediaInfoLibrary(programFolder);
     GioShell shell;
@@ -84,30 +81,25 @@ int main(int argc, char* argv[]) {
         }
     };
     auto pool = std::make_unique<ExtractorPool>(helpers);
-    std::unique_ptr<ExtractionFeed> feed;
     if (pool->Start()) {
         if (!pool->confinementNote().isEmpty()) {
             WriteError(pool->confinementNote());
         }
-        feed = std::make_unique<PoolExtractionFeed>(*pool, inProcess);
-    } else {
-        if (!pool->refusal().isEmpty()) {
-            WriteError(QStringLiteral("the extraction helpers cannot confine themselves (") +
-                       pool->refusal() +
-                       QStringLiteral("), so quorvid-batch reads the files itself, unconfined"));
-        }
-        feed = std::make_unique<ThreadedExtractionFeed>(library, QThread::idealThreadCount());
+    } else if (!pool->refusal().isEmpty()) {
+        WriteError(QStringLiteral("the extraction helpers cannot confine themselves (") +
+                   pool->refusal() +
+                   QStringLiteral("), so quorvid-batch reads the files itself, unconfined"));
     }
     try {
-        BatchRun batch(*options, *feed, stopSignal);
+        BatchRun batch(*options, pool.get(), inProcess, stopSignal);
         run = &batch;
         const int status = batch.Run();
         run = nullptr;
         return status;
     } catch (const RunInterrupted&) {
         run = nullptr;
-        // The output file is gone by now. The helpers are stopped; files still
-        // being read on threads are not waited for: the signal ends the program.
+        // The output file is gone by now and the helpers are stopped: the
+        // signal ends the program.
         pool.reset();
         const int signal = stopSignal;
         std::signal(signal, SIG_DFL);
