@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QFile>
 #include <csignal>
@@ -15,8 +17,22 @@ namespace {
 
 volatile std::sig_atomic_t stopSignal = 0;
 
+// The run looks for the signal between files. One that has not stopped this
+// long after it is held in a file read here, which the library may never finish.
+constexpr unsigned kSecondsToStop = 2;
+
 void OnStopSignal(int signal) {
+    if (stopSignal == 0) {
+        alarm(kSecondsToStop);
+    }
     stopSignal = signal;
+}
+
+// The signal then ends the program itself; the output file, unnamed until it
+// is put in place, goes with it.
+void OnStopOverdue(int) {
+    std::signal(stopSignal, SIG_DFL);
+    std::raise(stopSignal);
 }
 
 void WriteError(const QString& text) {
@@ -61,6 +77,8 @@ int main(int argc, char* argv[]) {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    action.sa_handler = OnStopOverdue;
+    sigaction(SIGALRM, &action, nullptr);
 
     // The files are read in the sandboxed helpers beside the program; without
     // them, here, one at a time.
