@@ -18,12 +18,6 @@ namespace {
 
 using test::MediaPath;
 
-// What the scripted helper writes into the first library cell; the real
-// library, reading in this process, writes the container's format.
-QString ReadByHelper(const QString& path) {
-    return QStringLiteral("library read ") + path;
-}
-
 class ExtractionFeedTest : public testing::Test {
   protected:
     static ExtractorPoolOptions ScriptedHelpers(int count = 2) {
@@ -53,19 +47,28 @@ class ExtractionFeedTest : public testing::Test {
     const FileExtractor inProcess{library, shell};
 };
 
-TEST_F(ExtractionFeedTest, HelpersGiveTheRecordsInListOrder) {
-    QStringList list;
-    for (int i = 1; i <= 12; ++i) {
+TEST_F(ExtractionFeedTest, RecordsComeInListOrderAndATimedWaitGivesNothingUntilTheirsHasCome) {
+    // The helper never finishes with the library on the first file; its
+    // watchdog gives up after half a second and the file facts are read
+    // without it. The files after it are read meanwhile.
+    QStringList list = {folder.filePath(QStringLiteral("loop.mp4"))};
+    for (int i = 2; i <= 8; ++i) {
         list << folder.filePath(QStringLiteral("file-%1.mp4").arg(i));
     }
     ExtractorPool pool(ScriptedHelpers());
     ASSERT_TRUE(pool.Start());
     ExtractionFeed feed = FeedOver(&pool, list);
-    for (int position = 1; position <= list.size(); ++position) {
+    EXPECT_FALSE(feed.Take(1, list[0], std::chrono::milliseconds(50)));
+    std::optional<FileExtraction> record;
+    for (int wait = 0; !record && wait < 100; ++wait) {
+        record = feed.Take(1, list[0], std::chrono::milliseconds(100));
+    }
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->FailedSteps(), std::vector<int>{step::extract::kOpenFile});
+    EXPECT_EQ(record->Cell(kFirstFileCell), list[0]);
+    for (int position = 2; position <= list.size(); ++position) {
         const QString& path = list[position - 1];
-        const FileExtraction record = feed.Take(position, path);
-        EXPECT_EQ(record.path(), path);
-        EXPECT_EQ(record.Cell(1), ReadByHelper(path));
+        EXPECT_EQ(feed.Take(position, path).Cell(1), QStringLiteral("library read ") + path);
     }
 }
 
@@ -82,37 +85,14 @@ TEST_F(ExtractionFeedTest, ReadsThePathThatIsAtThePositionNow) {
     EXPECT_EQ(feed.Take(3, list[2]).Cell(kFirstFileCell), "/d.mp4");
 }
 
-TEST_F(ExtractionFeedTest, ATimedWaitGivesNothingUntilTheRecordHasCome) {
-    // The helper never finishes with the library; its watchdog gives up after
-    // half a second and the file facts are read without it.
-    const QStringList list = {folder.filePath(QStringLiteral("loop.mp4")),
-                              folder.filePath(QStringLiteral("after.mp4"))};
-    ExtractorPool pool(ScriptedHelpers());
-    ASSERT_TRUE(pool.Start());
-    ExtractionFeed feed = FeedOver(&pool, list);
-    EXPECT_FALSE(feed.Take(1, list[0], std::chrono::milliseconds(50)));
-    std::optional<FileExtraction> record;
-    for (int wait = 0; !record && wait < 100; ++wait) {
-        record = feed.Take(1, list[0], std::chrono::milliseconds(100));
-    }
-    ASSERT_TRUE(record);
-    EXPECT_EQ(record->FailedSteps(), std::vector<int>{step::extract::kOpenFile});
-    EXPECT_EQ(record->Cell(kFirstFileCell), list[0]);
-    const std::optional<FileExtraction> next = feed.Take(2, list[1], std::chrono::seconds(10));
-    ASSERT_TRUE(next);
-    EXPECT_EQ(next->Cell(1), ReadByHelper(list[1]));
-}
-
 TEST_F(ExtractionFeedTest, WithoutHelpersTheFilesAreReadHere) {
     const QStringList list = {MediaPath(QStringLiteral("h264-aac.mp4")),
                               MediaPath(QStringLiteral("vp8-silent.webm"))};
     ExtractionFeed withoutPool = FeedOver(nullptr, list);
     EXPECT_EQ(withoutPool.Take(1, list[0]).Cell(1), "MPEG-4");
     // A timed wait has nothing to wait for.
-    const std::optional<FileExtraction> record =
-        withoutPool.Take(2, list[1], std::chrono::milliseconds(0));
+    const auto record = withoutPool.Take(2, list[1], std::chrono::milliseconds(0));
     ASSERT_TRUE(record);
-    EXPECT_EQ(record->path(), list[1]);
     EXPECT_EQ(record->Cell(1), "WebM");
 
     ExtractorPoolOptions missing = ScriptedHelpers();
@@ -146,7 +126,7 @@ TEST_F(ExtractionFeedTest, WhenNoHelperStartsAnyMoreTheRestIsReadHere) {
         EXPECT_EQ(records.back().path(), list[position - 1]) << position;
     }
     EXPECT_TRUE(pool.IsBroken());
-    EXPECT_EQ(records.front().Cell(1), ReadByHelper(media));
+    EXPECT_EQ(records.front().Cell(1), QStringLiteral("library read ") + media);
     // The last file was never sent to a helper that could start.
     EXPECT_EQ(records.back().Cell(1), "MPEG-4");
 }
