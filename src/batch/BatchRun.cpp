@@ -27,9 +27,6 @@ namespace quorvid {
 
 namespace {
 
-// How many files may be queued ahead of the one written next: enough to keep
-// every worker busy, few enough that waiting rows stay small.
-constexpr qsizetype kFilesQueuedAhead = 64;
 constexpr std::chrono::milliseconds kProgressTick{100};
 
 // One line of standard error: control characters in paths or descriptions
@@ -56,9 +53,13 @@ class WalkEvents : public EventPump {
 
 }  // namespace
 
-BatchRun::BatchRun(const BatchOptions& options, ExtractionFeed& feed,
-                   const volatile std::sig_atomic_t& interrupted)
-    : options_(options), feed_(feed), interrupted_(interrupted), progress_(!options.quiet) {}
+BatchRun::BatchRun(const BatchOptions& options, ExtractorPool* helpers,
+                   const FileExtractor& inProcess, const volatile std::sig_atomic_t& interrupted)
+    : options_(options),
+      helpers_(helpers),
+      inProcess_(inProcess),
+      interrupted_(interrupted),
+      progress_(!options.quiet) {}
 
 void BatchRun::ThrowWhenInterrupted() const {
     if (interrupted_ != 0) {
@@ -146,17 +147,19 @@ void BatchRun::Extract(SafeFileWriter& output) {
     ResultsStore store;
     const bool streaming = options_.format == OutputFormat::Json;
     const auto total = static_cast<qsizetype>(files_.size());
-    qsizetype queued = 0;
+    ExtractionFeed feed(
+        helpers_, inProcess_,
+        [this](int position) -> std::optional<QString> {
+            return files_[static_cast<size_t>(position - 1)];
+        },
+        static_cast<int>(total));
     for (qsizetype taken = 0; taken < total; ++taken) {
-        while (queued < total && queued - taken < kFilesQueuedAhead) {
-            feed_.Add(files_[static_cast<size_t>(queued++)]);
-        }
         const QString& path = files_[static_cast<size_t>(taken)];
         std::optional<FileExtraction> extraction;
         while (!extraction) {
             ThrowWhenInterrupted();
             progress_.Show(taken, total, FileNameFromPath(path));
-            extraction = feed_.TakeNext(kProgressTick);
+            extraction = feed.Take(static_cast<int>(taken) + 1, path, kProgressTick);
         }
         // Ctrl+C at a terminal reaches the helpers too: a file whose helper it
         // stopped is no failure to report.

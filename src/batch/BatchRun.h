@@ -10,7 +10,8 @@
 
 namespace quorvid {
 
-class ExtractionFeed;
+class ExtractorPool;
+class FileExtractor;
 class SafeFileWriter;
 
 inline constexpr int kExitSuccess = 0;
@@ -21,12 +22,14 @@ inline constexpr int kExitUsageOrOutput = 2;
 // std::exception, so no step's failure handling catches it.
 struct RunInterrupted {};
 
-// One command-line run: gathers the paths, extracts them in order through the
-// feed and writes the rows in the chosen format.
+// One command-line run: gathers the paths, extracts them in order and writes the
+// rows in the chosen format.
 class BatchRun {
   public:
-    // interrupted: set from a signal handler when the run should stop.
-    BatchRun(const BatchOptions& options, ExtractionFeed& feed,
+    // The files are read by the helpers, or by inProcess when there are none,
+    // they did not start or they break down. interrupted: set from a signal
+    // handler when the run should stop.
+    BatchRun(const BatchOptions& options, ExtractorPool* helpers, const FileExtractor& inProcess,
              const volatile std::sig_atomic_t& interrupted);
 
     // The exit status. Throws RunInterrupted; an output file is then left as it was.
@@ -43,7 +46,8 @@ class BatchRun {
     void ThrowWhenInterrupted() const;
 
     const BatchOptions& options_;
-    ExtractionFeed& feed_;
+    ExtractorPool* helpers_;
+    const FileExtractor& inProcess_;
     const volatile std::sig_atomic_t& interrupted_;
     ProgressLine progress_;
     std::vector<QString> files_;

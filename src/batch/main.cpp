@@ -1,6 +1,7 @@
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QFile>
-#include <QThread>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -11,15 +12,27 @@
 #include "core/extraction/GioShell.h"
 #include "core/extraction/MediaInfoDLL.h"
 #include "core/pool/ExtractorPool.h"
-#include "core/pool/PoolExtractionFeed.h"
-#include "core/pool/ThreadedExtractionFeed.h"
 
 namespace {
 
 volatile std::sig_atomic_t stopSignal = 0;
 
+// The run looks for the signal between files. One that has not stopped this
+// long after it is held in a file read here, which the library may never finish.
+constexpr unsigned kSecondsToStop = 2;
+
 void OnStopSignal(int signal) {
+    if (stopSignal == 0) {
+        alarm(kSecondsToStop);
+    }
     stopSignal = signal;
+}
+
+// The signal then ends the program itself; the output file, unnamed until it
+// is put in place, goes with it.
+void OnStopOverdue(int) {
+    std::signal(stopSignal, SIG_DFL);
+    std::raise(stopSignal);
 }
 
 void WriteError(const QString& text) {
@@ -64,9 +77,11 @@ int main(int argc, char* argv[]) {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    action.sa_handler = OnStopOverdue;
+    sigaction(SIGALRM, &action, nullptr);
 
     // The files are read in the sandboxed helpers beside the program; without
-    // them, on worker threads of this process.
+    // them, here, one at a time.
     const QString programFolder = QCoreApplication::applicationDirPath();
     MediaInfoLibrary& library = ProgramMediaInfoLibrary(programFolder);
     GioShell shell;
@@ -84,30 +99,25 @@ int main(int argc, char* argv[]) {
         }
     };
     auto pool = std::make_unique<ExtractorPool>(helpers);
-    std::unique_ptr<ExtractionFeed> feed;
     if (pool->Start()) {
         if (!pool->confinementNote().isEmpty()) {
             WriteError(pool->confinementNote());
         }
-        feed = std::make_unique<PoolExtractionFeed>(*pool, inProcess);
-    } else {
-        if (!pool->refusal().isEmpty()) {
-            WriteError(QStringLiteral("the extraction helpers cannot confine themselves (") +
-                       pool->refusal() +
-                       QStringLiteral("), so quorvid-batch reads the files itself, unconfined"));
-        }
-        feed = std::make_unique<ThreadedExtractionFeed>(library, QThread::idealThreadCount());
+    } else if (!pool->refusal().isEmpty()) {
+        WriteError(QStringLiteral("the extraction helpers cannot confine themselves (") +
+                   pool->refusal() +
+                   QStringLiteral("), so quorvid-batch reads the files itself, unconfined"));
     }
     try {
-        BatchRun batch(*options, *feed, stopSignal);
+        BatchRun batch(*options, pool.get(), inProcess, stopSignal);
         run = &batch;
         const int status = batch.Run();
         run = nullptr;
         return status;
     } catch (const RunInterrupted&) {
         run = nullptr;
-        // The output file is gone by now. The helpers are stopped; files still
-        // being read on threads are not waited for: the signal ends the program.
+        // The output file is gone by now and the helpers are stopped: the
+        // signal ends the program.
         pool.reset();
         const int signal = stopSignal;
         std::signal(signal, SIG_DFL);

@@ -306,5 +306,30 @@ TEST(BatchProgramTest, CtrlCKeepsTheOldOutputFileAndLeavesNoHelperRunning) {
     }
 }
 
+TEST(BatchProgramTest, WithoutItsHelpersCtrlCEndsARunHeldInAFileTheLibraryNeverFinishes) {
+    QTemporaryDir folder;
+    const QString program = folder.filePath(QStringLiteral("quorvid-batch"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QUORVID_BATCH_PROGRAM), program));
+    const QString output = folder.filePath(QStringLiteral("rows.csv"));
+    {
+        QFile old(output);
+        old.open(QIODevice::WriteOnly);
+        old.write("old rows\n");
+    }
+    QProcess process;
+    process.start(program, {QStringLiteral("--format=csv"), QStringLiteral("-o"), output,
+                            QStringLiteral(QUORVID_TEST_MEDIA_DIR "/damaged/looping-1.webm")});
+    ASSERT_TRUE(process.waitForStarted());
+    QThread::msleep(1500);
+    ASSERT_EQ(process.state(), QProcess::Running);
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(15000));
+    EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
+    EXPECT_EQ(process.exitCode(), SIGINT);
+    EXPECT_EQ(ReadAll(output), "old rows\n");
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{QStringLiteral("quorvid-batch"), QStringLiteral("rows.csv")}));
+}
+
 }  // namespace
 }  // namespace quorvid

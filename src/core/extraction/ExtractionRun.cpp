@@ -3,6 +3,7 @@
 #include <QDir>
 
 #include "core/extraction/MediaInfoDLL.h"
+#include "core/pool/ExtractionFeed.h"
 #include "core/results/ExtractionReplay.h"
 #include "core/shell/CommandContext.h"
 #include "core/shell/Dialogs.h"
@@ -102,23 +103,20 @@ void ExtractionRun::ProcessFiles(ReportingProcedure& procedure) {
     // Helpers read the files ahead of the loop, so the library never meets a
     // hostile file in the window's process.
     std::unique_ptr<ExtractorPool> pool;
-    std::optional<ExtractionLookahead> lookahead;
     if (helpers_) {
         pool = std::make_unique<ExtractorPool>(*helpers_);
-        const bool started = pool->Start();
+        pool->Start();
         procedure.Step(step::extract::kCountFiles, [&] { ReportConfinement(*pool); });
-        if (started) {
-            lookahead.emplace(
-                *pool,
-                [&input](int position) -> std::optional<QString> {
-                    if (position > input.ItemCount()) {
-                        return std::nullopt;
-                    }
-                    return input.ItemText(position);
-                },
-                count);
-        }
     }
+    ExtractionFeed feed(
+        pool.get(), extractor_,
+        [&input](int position) -> std::optional<QString> {
+            if (position > input.ItemCount()) {
+                return std::nullopt;
+            }
+            return input.ItemText(position);
+        },
+        count);
     for (int j = 1; j <= count; ++j) {
         QString path;
         // An entry that left the list while events ran has no row to fill.
@@ -132,18 +130,11 @@ void ExtractionRun::ProcessFiles(ReportingProcedure& procedure) {
             context_.progress.setText(QString::fromLatin1(kProcessingPrefix) +
                                       FileNameFromPath(path));
         });
-        // Waiting for the helper's record keeps the window's events running.
-        std::optional<FileExtraction> record;
-        procedure.Step(step::extract::kYield, [&] {
-            context_.platform.events->DoEvents();
-            if (lookahead) {
-                record = lookahead->Take(j, path);
-            }
-        });
+        procedure.Step(step::extract::kYield, [&] { context_.platform.events->DoEvents(); });
         procedure.Step(step::extract::kHourglass,
                        [&] { context_.pointer.set(MousePointerState::kHourglass); });
-        WriteExtractionRow(procedure, grid_,
-                           record ? std::move(*record) : extractor_.Extract(path));
+        // Waiting for a helper's record keeps the window's events running.
+        WriteExtractionRow(procedure, grid_, feed.Take(j, path));
     }
 }
 

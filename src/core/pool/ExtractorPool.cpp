@@ -79,23 +79,11 @@ ExtractorPool::~ExtractorPool() {
 void ExtractorPool::KillAll() {
     // An idle helper ends with its reader once its requests close, and is
     // counted in this process's children; a busy one is killed.
-    for (const auto& helper : helpers_) {
-        helper->process->disconnect(this);
-        if (helper->sent.empty()) {
-            helper->process->closeWriteChannel();
-        } else {
-            helper->process->kill();
-        }
+    while (!helpers_.empty()) {
+        Helper& helper = *helpers_.back();
+        Bury(helper, helper.sent.empty() ? Ending::CloseRequests : Ending::Kill);
     }
-    for (auto* helpers : {&helpers_, &graveyard_}) {
-        for (const auto& helper : *helpers) {
-            if (!helper->process->waitForFinished(1000)) {
-                helper->process->kill();
-                helper->process->waitForFinished(2000);
-            }
-        }
-        helpers->clear();
-    }
+    ClearGraveyard();
 }
 
 bool ExtractorPool::Start() {
@@ -208,13 +196,15 @@ void ExtractorPool::Cancel(Ticket ticket) {
     }
 }
 
-bool ExtractorPool::IsDone(Ticket ticket) const {
-    const auto job = jobs_.find(ticket);
-    return job != jobs_.end() && job->second.done;
-}
-
-std::optional<FileExtraction> ExtractorPool::Take(Ticket ticket) {
-    while (!broken_ && jobs_.count(ticket) != 0 && !jobs_.at(ticket).done) {
+std::optional<FileExtraction> ExtractorPool::Take(Ticket ticket, QDeadlineTimer deadline) {
+    // Ends the wait for events in time when no helper speaks.
+    QTimer wakeUp;
+    if (!deadline.isForever()) {
+        wakeUp.start(
+            std::chrono::ceil<std::chrono::milliseconds>(deadline.remainingTimeAsDuration()));
+    }
+    while (!broken_ && jobs_.count(ticket) != 0 && !jobs_.at(ticket).done &&
+           !deadline.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         ClearGraveyard();
     }
@@ -430,7 +420,7 @@ void ExtractorPool::GiveUp(Helper& helper, Breakdown breakdown, const QString& d
     const std::deque<Ticket> sent = std::move(helper.sent);
     helper.sent.clear();
     const bool wasReady = helper.ready;
-    Bury(helper);
+    Bury(helper, Ending::Kill);
 
     // The files it had not begun go back to the front of the queue, in order.
     for (auto ticket = sent.rbegin(); ticket != sent.rend(); ++ticket) {
@@ -527,11 +517,17 @@ void ExtractorPool::KeepAttempt(Job& job) {
     job.attempt.clear();
 }
 
-void ExtractorPool::Bury(Helper& helper) {
+// Out of the pool: nothing it does reaches the pool any more. Killed, it ends at
+// once; with its requests closed, once its reader ends. ClearGraveyard waits.
+void ExtractorPool::Bury(Helper& helper, Ending ending) {
     helper.watchdog->stop();
     helper.process->disconnect(this);
     helper.watchdog->disconnect(this);
-    helper.process->kill();
+    if (ending == Ending::Kill) {
+        helper.process->kill();
+    } else {
+        helper.process->closeWriteChannel();
+    }
     const auto found = std::find_if(helpers_.begin(), helpers_.end(),
                                     [&](const auto& h) { return h.get() == &helper; });
     if (found != helpers_.end()) {
@@ -540,51 +536,15 @@ void ExtractorPool::Bury(Helper& helper) {
     }
 }
 
+// A helper that lingers is killed: none outlives its pool.
 void ExtractorPool::ClearGraveyard() {
     for (const auto& helper : graveyard_) {
-        helper->process->waitForFinished(2000);
+        if (!helper->process->waitForFinished(1000)) {
+            helper->process->kill();
+            helper->process->waitForFinished(2000);
+        }
     }
     graveyard_.clear();
-}
-
-ExtractionLookahead::ExtractionLookahead(ExtractorPool& pool, PathAt pathAt, int lastPosition)
-    : pool_(pool),
-      pathAt_(std::move(pathAt)),
-      lastPosition_(lastPosition),
-      depth_(pool.helperCount() * static_cast<int>(kRequestsPerHelper + 1)) {}
-
-std::optional<FileExtraction> ExtractionLookahead::Take(int position, const QString& path) {
-    // Entries passed over (they left the list) are no longer wanted.
-    while (!sent_.empty() && sent_.begin()->first < position) {
-        pool_.Cancel(sent_.begin()->second.second);
-        sent_.erase(sent_.begin());
-    }
-    std::optional<ExtractorPool::Ticket> ticket;
-    const auto ahead = sent_.find(position);
-    if (ahead != sent_.end()) {
-        if (ahead->second.first == path) {
-            ticket = ahead->second.second;
-        } else {
-            pool_.Cancel(ahead->second.second);
-        }
-        sent_.erase(ahead);
-    }
-    if (!ticket) {
-        ticket = pool_.Submit(path, true);
-    }
-    nextPosition_ = std::max(nextPosition_, position + 1);
-    SendAhead(position + depth_);
-    return pool_.Take(*ticket);
-}
-
-void ExtractionLookahead::SendAhead(int upTo) {
-    for (; nextPosition_ <= std::min(upTo, lastPosition_); ++nextPosition_) {
-        const std::optional<QString> path = pathAt_(nextPosition_);
-        if (!path) {
-            return;
-        }
-        sent_[nextPosition_] = {*path, pool_.Submit(*path)};
-    }
 }
 
 }  // namespace quorvid

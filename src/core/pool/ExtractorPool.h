@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
@@ -7,7 +8,6 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -73,11 +73,11 @@ class ExtractorPool : public QObject {
     Ticket Submit(const QString& path, bool urgent = false);
     // The record is no longer wanted.
     void Cancel(Ticket ticket);
-    // True once the record can be taken without waiting.
-    bool IsDone(Ticket ticket) const;
-    // Waits for the record, turning the event loop meanwhile. Nothing when no
-    // helper can run (each new one died before it was ready).
-    std::optional<FileExtraction> Take(Ticket ticket);
+    // Waits for the record until the deadline, turning the event loop
+    // meanwhile. Nothing when it has not come by then, or when no helper can run
+    // (each new one died before it was ready).
+    std::optional<FileExtraction> Take(
+        Ticket ticket, QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever));
 
   private:
     struct Job {
@@ -104,6 +104,7 @@ class ExtractorPool : public QObject {
         bool ready = false;
     };
     enum class Breakdown { Silent, Stopped, OutOfMemory, Flood, Garbled };
+    enum class Ending { CloseRequests, Kill };
 
     Helper& StartHelper();
     void Dispatch();
@@ -119,7 +120,7 @@ class ExtractorPool : public QObject {
     void GiveUp(Helper& helper, Breakdown breakdown, const QString& detail);
     void FailJob(Ticket ticket, int step, const QString& description);
     static void KeepAttempt(Job& job);
-    void Bury(Helper& helper);
+    void Bury(Helper& helper, Ending ending);
     void ClearGraveyard();
 
     ExtractorPoolOptions options_;
@@ -133,30 +134,6 @@ class ExtractorPool : public QObject {
     bool broken_ = false;
     QString refusal_;
     QString confinementNote_;
-};
-
-// Feeds the pool the entries of a list ahead of the one being consumed and gives
-// the records back in list order.
-class ExtractionLookahead {
-  public:
-    // The path at a position of the list now; nothing when there is none.
-    using PathAt = std::function<std::optional<QString>(int position)>;
-
-    ExtractionLookahead(ExtractorPool& pool, PathAt pathAt, int lastPosition);
-
-    // The record of the entry at position, whose path is now path. When the path
-    // sent ahead is another (the list changed), path is read now instead.
-    std::optional<FileExtraction> Take(int position, const QString& path);
-
-  private:
-    void SendAhead(int upTo);
-
-    ExtractorPool& pool_;
-    PathAt pathAt_;
-    int lastPosition_;
-    int depth_;
-    int nextPosition_ = 1;
-    std::map<int, std::pair<QString, ExtractorPool::Ticket>> sent_;
 };
 
 }  // namespace quorvid

@@ -103,27 +103,6 @@ TEST(ExtractorPoolTest, MisbehavingHelpersCostTheirFileOneReportAndAreReplaced) 
     EXPECT_EQ(pool.helperCount(), 2);
 }
 
-TEST(ExtractorPoolTest, LookaheadReadsThePathThatIsAtThePositionNow) {
-    QStringList list = {"/a.mp4", "/b.mp4", "/c.mp4", "/d.mp4"};
-    ExtractorPool pool(ScriptedHelpers());
-    ASSERT_TRUE(pool.Start());
-    ExtractionLookahead lookahead(
-        pool,
-        [&](int position) -> std::optional<QString> {
-            if (position > list.size()) {
-                return std::nullopt;
-            }
-            return list[position - 1];
-        },
-        static_cast<int>(list.size()));
-    EXPECT_EQ(lookahead.Take(1, list[0])->Cell(kFirstFileCell), "/a.mp4");
-    // b and c were sent ahead; b was replaced and c removed since.
-    list[1] = QStringLiteral("/replaced.mp4");
-    list.removeAt(2);
-    EXPECT_EQ(lookahead.Take(2, list[1])->Cell(kFirstFileCell), "/replaced.mp4");
-    EXPECT_EQ(lookahead.Take(3, list[2])->Cell(kFirstFileCell), "/d.mp4");
-}
-
 // The scripted helper under another name, which changes how it starts.
 QString ScriptedHelperNamed(const QTemporaryDir& folder, const char* name) {
     const QString link = folder.filePath(QString::fromLatin1(name));
