@@ -47,9 +47,4 @@ QString FolderFromPath(const QString& path) {
     return last < 0 ? QString() : path.left(last + 1);
 }
 
-QString StripExtension(const QString& name) {
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot > 0 ? name.left(dot) : name;
-}
-
 }  // namespace quorvid

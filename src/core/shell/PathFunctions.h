@@ -16,8 +16,4 @@ QString FileNameFromPath(const QString& path);
 // The text up to and including the last separator; empty when there is none.
 QString FolderFromPath(const QString& path);
 
-// The name without its last extension, when the last dot stands after the
-// first character; otherwise the name unchanged.
-QString StripExtension(const QString& name);
-
 }  // namespace quorvid

@@ -32,13 +32,6 @@ TEST(PathFunctions, NamesAndFolders) {
     EXPECT_EQ(FolderFromPath(QStringLiteral("/videos/clip.mp4")), QStringLiteral("/videos/"));
     EXPECT_EQ(FolderFromPath(QStringLiteral("/clip.mp4")), QStringLiteral("/"));
     EXPECT_EQ(FolderFromPath(QStringLiteral("clip.mp4")), QString());
-
-    EXPECT_EQ(StripExtension(QStringLiteral("clip.mp4")), QStringLiteral("clip"));
-    EXPECT_EQ(StripExtension(QStringLiteral("a.b.mp4")), QStringLiteral("a.b"));
-    EXPECT_EQ(StripExtension(QStringLiteral(".mp4")), QStringLiteral(".mp4"));
-    EXPECT_EQ(StripExtension(QStringLiteral("clip")), QStringLiteral("clip"));
-    EXPECT_EQ(StripExtension(QStringLiteral("clip.")), QStringLiteral("clip"));
-    EXPECT_EQ(StripExtension(QString()), QString());
 }
 
 }  // namespace
