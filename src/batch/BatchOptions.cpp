@@ -23,6 +23,7 @@ std::optional<OutputFormat> FormatNamed(const QString& name) {
 
 std::optional<BatchOptions> ParseBatchOptions(const QStringList& arguments, QString& error) {
     BatchOptions options;
+    bool formatGiven = false;
     bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
@@ -73,6 +74,17 @@ std::optional<BatchOptions> ParseBatchOptions(const QStringList& arguments, QStr
                 return std::nullopt;
             }
             options.format = *format;
+            formatGiven = true;
+        } else if (name == QLatin1String("--update")) {
+            const auto catalogue = takeValue();
+            if (!catalogue) {
+                return std::nullopt;
+            }
+            if (catalogue->isEmpty()) {
+                error = QStringLiteral("the catalogue file name is empty");
+                return std::nullopt;
+            }
+            options.updateCatalogue = *catalogue;
         } else if (name == QLatin1String("--ext")) {
             const auto extension = takeValue();
             if (!extension) {
@@ -101,6 +113,8 @@ std::optional<BatchOptions> ParseBatchOptions(const QStringList& arguments, QStr
             return std::nullopt;
         } else if (name == QLatin1String("-0") || name == QLatin1String("--null")) {
             options.nulSeparated = true;
+        } else if (name == QLatin1String("--merge")) {
+            options.merge = true;
         } else if (name == QLatin1String("-q") || name == QLatin1String("--quiet")) {
             options.quiet = true;
         } else if (name == QLatin1String("-h") || name == QLatin1String("--help")) {
@@ -116,12 +130,33 @@ std::optional<BatchOptions> ParseBatchOptions(const QStringList& arguments, QStr
         error = QStringLiteral("no file or folder given");
         return std::nullopt;
     }
+    if (!options.updateCatalogue.isEmpty()) {
+        if (options.merge) {
+            error = QStringLiteral("--update and --merge do not go together");
+            return std::nullopt;
+        }
+        if (!options.outputFile.isEmpty()) {
+            error = QStringLiteral("--update writes the catalogue back; it takes no -o");
+            return std::nullopt;
+        }
+        if (formatGiven && options.format != OutputFormat::Json) {
+            error = QStringLiteral("--update writes JSON Lines only");
+            return std::nullopt;
+        }
+        options.format = OutputFormat::Json;
+    }
+    if (options.merge && options.paths.contains(QStringLiteral("-"))) {
+        error = QStringLiteral("--merge reads its parts from files, not standard input");
+        return std::nullopt;
+    }
     return options;
 }
 
 QString BatchHelpText() {
     return QStringLiteral(
         "Usage: quorvid-batch [OPTION]... PATH...\n"
+        "  or:  quorvid-batch --update CATALOGUE.jsonl [OPTION]... PATH...\n"
+        "  or:  quorvid-batch --merge [OPTION]... PART.jsonl...\n"
         "Write the metadata table of video files: one row per file, the same columns\n"
         "as the window's results grid.\n"
         "\n"
@@ -139,6 +174,16 @@ QString BatchHelpText() {
         "      --file-timeout SECONDS\n"
         "                       give up a file whose reading makes no progress for this\n"
         "                       long (default 60); its library cells stay empty\n"
+        "      --update CATALOGUE.jsonl\n"
+        "                       bring a catalogue written by --format json up to date:\n"
+        "                       read only the files under PATH that are new or whose\n"
+        "                       size or modification time changed, drop the rows of\n"
+        "                       files that are gone, and write it back, replaced only\n"
+        "                       when the run succeeds\n"
+        "      --merge          write the rows of JSON Lines parts (of --format json\n"
+        "                       runs) in the chosen format, as one run over their files\n"
+        "                       would, reading no file; a file in several parts gets\n"
+        "                       the row of the last\n"
         "  -q, --quiet          no progress line on standard error\n"
         "  -h, --help           show this help and end\n"
         "  -V, --version        show the version and end\n"

@@ -17,6 +17,10 @@ struct BatchOptions {
     OutputFormat format = OutputFormat::Text;
     // Empty for standard output.
     QString outputFile;
+    // --update: the JSON Lines catalogue brought up to date and written back.
+    QString updateCatalogue;
+    // --merge: paths are JSON Lines files whose rows are written, none read.
+    bool merge = false;
     // A file whose reading makes no progress for this long is given up.
     std::chrono::milliseconds fileTimeout = std::chrono::seconds(60);
     bool quiet = false;

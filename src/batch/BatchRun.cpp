@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "core/export/AlignedTextLayout.h"
+#include "core/export/JsonRowReader.h"
 #include "core/export/RecordFormats.h"
 #include "core/export/TextFileLine.h"
 #include "core/input/AddFolder.h"
@@ -84,6 +85,7 @@ void BatchRun::ReportFailure(const QString& file, const QString& description, in
 
 void BatchRun::Gather(const QString& argument) {
     const QString path = QDir::current().absoluteFilePath(argument);
+    givenPaths_.push_back(path);
     if (IsFolder(path)) {
         WalkEvents events([this] { ThrowWhenInterrupted(); });
         FolderQueue queue{path + QDir::separator()};
@@ -146,27 +148,37 @@ void BatchRun::GatherFromStandardInput() {
 void BatchRun::Extract(SafeFileWriter& output) {
     ResultsStore store;
     const bool streaming = options_.format == OutputFormat::Json;
-    const auto total = static_cast<qsizetype>(files_.size());
+    const auto total = static_cast<qsizetype>(plan_ ? plan_->rows.size() : files_.size());
     ExtractionFeed feed(
         helpers_, inProcess_,
         [this](int position) -> std::optional<QString> {
             return files_[static_cast<size_t>(position - 1)];
         },
-        static_cast<int>(total));
+        static_cast<int>(files_.size()));
+    qsizetype read = 0;
     for (qsizetype taken = 0; taken < total; ++taken) {
-        const QString& path = files_[static_cast<size_t>(taken)];
-        std::optional<FileExtraction> extraction;
-        while (!extraction) {
+        const qsizetype stored = plan_ ? plan_->rows[size_t(taken)] : RowPlan::kReadNext;
+        if (stored != RowPlan::kReadNext) {
             ThrowWhenInterrupted();
-            progress_.Show(taken, total, FileNameFromPath(path));
-            extraction = feed.Take(static_cast<int>(taken) + 1, path, kProgressTick);
+            const StoredRows::Row& row = stored_->rows()[size_t(stored)];
+            progress_.Show(taken, total, FileNameFromPath(row.path));
+            WriteJsonRow(store, stored_->Read(row));
+        } else {
+            const QString& path = files_[static_cast<size_t>(read++)];
+            std::optional<FileExtraction> extraction;
+            while (!extraction) {
+                ThrowWhenInterrupted();
+                progress_.Show(taken, total, FileNameFromPath(path));
+                extraction = feed.Take(static_cast<int>(read), path, kProgressTick);
+            }
+            // Ctrl+C at a terminal reaches the helpers too: a file whose helper it
+            // stopped is no failure to report.
+            ThrowWhenInterrupted();
+            ReportingProcedure procedure([&](int step, const QString& description) {
+                ReportFailure(path, description, step);
+            });
+            WriteExtractionRow(procedure, store, *extraction);
         }
-        // Ctrl+C at a terminal reaches the helpers too: a file whose helper it
-        // stopped is no failure to report.
-        ThrowWhenInterrupted();
-        ReportingProcedure procedure(
-            [&](int step, const QString& description) { ReportFailure(path, description, step); });
-        WriteExtractionRow(procedure, store, *extraction);
         if (streaming) {
             output.Write(JsonRowLine(store, store.ItemCount()));
             output.Flush();
@@ -198,34 +210,47 @@ void BatchRun::Extract(SafeFileWriter& output) {
 }
 
 int BatchRun::Run() {
+    if (!LoadStoredRows()) {
+        return kExitUsageOrOutput;
+    }
     // Standard output, or a file replaced only when every row is written.
+    const QString outputFile =
+        options_.updateCatalogue.isEmpty() ? options_.outputFile : options_.updateCatalogue;
     const std::unique_ptr<SafeFileWriter> output =
-        options_.outputFile.isEmpty()
+        outputFile.isEmpty()
             ? SafeFileWriter::ToStandardOutput()
-            : SafeFileWriter::ToFile(options_.outputFile,
-                                     SafeFileWriter::InPlaceFallback::kRefused);
+            : SafeFileWriter::ToFile(outputFile, SafeFileWriter::InPlaceFallback::kRefused);
     if (output->openState() == SafeFileWriter::OpenState::kCannotCreate) {
-        ReportProblem(QStringLiteral("%1: %2").arg(options_.outputFile, output->errorString()));
+        ReportProblem(QStringLiteral("%1: %2").arg(outputFile, output->errorString()));
         return kExitUsageOrOutput;
     }
     if (!output->isOpen()) {
-        ReportProblem(
-            QStringLiteral("%1: not a regular file; left as it is").arg(options_.outputFile));
+        ReportProblem(QStringLiteral("%1: not a regular file; left as it is").arg(outputFile));
         return kExitUsageOrOutput;
     }
-    for (const QString& argument : options_.paths) {
-        if (argument == QLatin1String("-")) {
-            GatherFromStandardInput();
-        } else {
-            Gather(argument);
+    if (!options_.merge) {
+        for (const QString& argument : options_.paths) {
+            if (argument == QLatin1String("-")) {
+                GatherFromStandardInput();
+            } else {
+                Gather(argument);
+            }
         }
     }
-    Extract(*output);
+    PlanRows();
+    try {
+        Extract(*output);
+    } catch (const StepFailure& failure) {
+        // A stored row that can no longer be read: no partial output.
+        ReportProblem(failure.description());
+        return kExitUsageOrOutput;
+    }
     ThrowWhenInterrupted();
     if (!output->Commit()) {
         ReportProblem(QStringLiteral("the output was not written (%1)").arg(output->errorString()));
         return kExitUsageOrOutput;
     }
+    SayCounts();
     return failures_ == 0 ? kExitSuccess : kExitSomeFilesFailed;
 }
 

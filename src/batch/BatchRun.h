@@ -3,10 +3,15 @@
 #include <QString>
 #include <QStringList>
 #include <csignal>
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include "batch/BatchOptions.h"
+#include "batch/CatalogueUpdate.h"
 #include "batch/ProgressLine.h"
+#include "batch/RowPlan.h"
+#include "batch/StoredRows.h"
 
 namespace quorvid {
 
@@ -44,13 +49,26 @@ class BatchRun {
     void ReportFailure(const QString& file, const QString& description, int step);
     void ReportProblem(const QString& text);
     void ThrowWhenInterrupted() const;
+    // --update and --merge (BatchStoredRows.cpp): the stored rows are read and
+    // checked before anything is written; false when they are refused.
+    bool LoadStoredRows();
+    // Puts the stored rows and the files gathered into the order they are written.
+    void PlanRows();
+    void SayCounts();
 
     const BatchOptions& options_;
     ExtractorPool* helpers_;
     const FileExtractor& inProcess_;
     const volatile std::sig_atomic_t& interrupted_;
     ProgressLine progress_;
+    // The files to read, in the order their rows are written.
     std::vector<QString> files_;
+    // The paths given, absolute, for --update.
+    std::vector<QString> givenPaths_;
+    std::unique_ptr<StoredRows> stored_;
+    std::optional<CatalogueUpdate> update_;
+    // Without a plan every row is that of a file read.
+    std::optional<RowPlan> plan_;
     int failures_ = 0;
 };
 

@@ -1,0 +1,57 @@
+#include <sys/stat.h>
+
+#include <QFile>
+
+#include "batch/BatchRun.h"
+#include "batch/MergePlan.h"
+
+namespace quorvid {
+
+bool BatchRun::LoadStoredRows() {
+    if (options_.updateCatalogue.isEmpty() && !options_.merge) {
+        return true;
+    }
+    stored_ = std::make_unique<StoredRows>();
+    const QStringList sources =
+        options_.merge ? options_.paths : QStringList{options_.updateCatalogue};
+    QString error;
+    for (const QString& source : sources) {
+        if (!stored_->Add(source, error)) {
+            ReportProblem(error + QStringLiteral("; nothing was written"));
+            return false;
+        }
+    }
+    if (!options_.updateCatalogue.isEmpty()) {
+        // The time the catalogue was written, to the nanosecond the file system keeps.
+        struct stat status {};
+        stat(QFile::encodeName(options_.updateCatalogue).constData(), &status);
+        update_.emplace(*stored_,
+                        QDateTime::fromMSecsSinceEpoch(qint64(status.st_mtim.tv_sec) * 1000 +
+                                                       status.st_mtim.tv_nsec / 1000000));
+    }
+    return true;
+}
+
+void BatchRun::PlanRows() {
+    if (update_) {
+        std::vector<QString> found;
+        found.swap(files_);
+        plan_ = update_->Plan(givenPaths_, found, files_);
+    } else if (options_.merge) {
+        plan_ = MergePlan(*stored_, [this](const StoredRows::Row& kept) {
+            Say(QStringLiteral("%1: more than one row; the last, from %2, is written")
+                    .arg(kept.path, stored_->sourceName(kept.source)));
+        });
+    }
+}
+
+void BatchRun::SayCounts() {
+    if (update_) {
+        Say(QStringLiteral("%1 files kept, %2 read, %3 dropped")
+                .arg(update_->kept())
+                .arg(update_->read())
+                .arg(update_->dropped()));
+    }
+}
+
+}  // namespace quorvid
