@@ -30,10 +30,13 @@ bool CatalogueUpdate::Unchanged(const StoredRows::Row& row) const {
     if (!info.exists() || info.isDir()) {
         return false;
     }
-    const QDateTime modified = info.lastModified();
+    const QDateTime statusChanged = info.metadataChangeTime();
     return QString::number(info.size()) == row.size &&
-           RegionalDateTimeText(modified) == row.lastModified &&
-           modified.toSecsSinceEpoch() < catalogueWritten_.toSecsSinceEpoch();
+           RegionalDateTimeText(info.lastModified()) == row.lastModified &&
+           (row.statusChanged.isEmpty() ||
+            RegionalDateTimeText(statusChanged) == row.statusChanged) &&
+           std::max(statusChanged, info.lastModified()).toSecsSinceEpoch() <
+               catalogueWritten_.toSecsSinceEpoch();
 }
 
 RowPlan CatalogueUpdate::Plan(const std::vector<QString>& paths,

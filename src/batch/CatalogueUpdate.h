@@ -33,11 +33,13 @@ class CatalogueUpdate {
     qsizetype read() const { return read_; }
     qsizetype dropped() const { return dropped_; }
 
-    // Whether a stored row still stands for its file: the size and the date last
-    // modified are those of the row, as the file's facts would write them now
-    // (so a changed time zone or locale reads everything again). The date has
-    // whole seconds only: a file modified in the second the catalogue was
-    // written, or later, may have changed after it was read, and is read again.
+    // Whether a stored row still stands for its file: the size, the date last
+    // modified and the desktop detail of the last status change (which moves
+    // with a new owner, new permissions or a new name too) are those of the
+    // row, as the extraction would write them now; so a changed time zone or
+    // locale reads everything again. The dates have whole seconds only: a file
+    // whose status changed in the second the catalogue was written, or later,
+    // may have changed after it was read, and is read again.
     bool Unchanged(const StoredRows::Row& row) const;
 
   private:

@@ -1,6 +1,7 @@
 #include "batch/StoredRows.h"
 
 #include "core/extraction/FieldCatalogue.h"
+#include "core/extraction/FileExtractor.h"
 #include "core/shell/StepFailure.h"
 
 namespace quorvid {
@@ -21,6 +22,15 @@ int CataloguePositionOf(FileFact fact) {
 const int kSizePosition = CataloguePositionOf(FileFact::Size);
 const int kLastModifiedPosition = CataloguePositionOf(FileFact::DateLastModified);
 
+QString DetailOf(const JsonRow& row, const QString& header) {
+    for (size_t i = kCatalogueColumnCount; i < row.cells.size(); ++i) {
+        if (row.cells[i].first == header) {
+            return row.cells[i].second;
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 bool StoredRows::Add(const QString& file, QString& error) {
@@ -31,10 +41,13 @@ bool StoredRows::Add(const QString& file, QString& error) {
     }
     const int source = static_cast<int>(sources_.size());
     const size_t rowsBefore = rows_.size();
+    static const QString statusChangedHeader =
+        QString::fromLatin1(kDetailHeaderPrefix) + QStringLiteral("Date changed");
     JsonRowReader reader(input);
     while (const std::optional<JsonRow> row = reader.Next()) {
         rows_.push_back({row->path(), row->CatalogueCell(kSizePosition),
-                         row->CatalogueCell(kLastModifiedPosition), source, reader.lineOffset()});
+                         row->CatalogueCell(kLastModifiedPosition),
+                         DetailOf(*row, statusChangedHeader), source, reader.lineOffset()});
     }
     if (reader.failed()) {
         rows_.resize(rowsBefore);

@@ -20,6 +20,8 @@ class StoredRows {
         QString path;
         QString size;
         QString lastModified;
+        // The desktop detail of the last status change; empty when the row has none.
+        QString statusChanged;
         int source = 0;
         qint64 offset = 0;
     };
