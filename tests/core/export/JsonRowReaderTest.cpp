@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+
+#include "core/export/JsonRowReader.h"
+#include "core/export/RecordFormats.h"
+#include "core/extraction/FieldCatalogue.h"
+#include "core/results/ResultsStore.h"
+
+namespace quorvid {
+namespace {
+
+QString AwkwardText() {
+    return QStringLiteral("\"quoted\" back\\slash /slash\ttab\r\nbreak ") + QChar(1) + QChar(0) +
+           QChar(0x7F) + QStringLiteral(" é ") + QString::fromUcs4(U"\U0001F3AC") +
+           QStringLiteral(" end");
+}
+
+// Rows as a run writes them: awkward texts, empty cells, details in two orders.
+class JsonRowReaderTest : public testing::Test {
+  protected:
+    JsonRowReaderTest() {
+        const int first =
+            store.AddRow(QStringLiteral("/v/") + AwkwardText() + QStringLiteral(".mp4"));
+        store.SetCell(first, 1, AwkwardText());
+        store.SetCell(first, 52, QStringLiteral("last catalogue cell"));
+        store.SetCell(first, store.AppendColumn(QStringLiteral("File General - Owner")) - 1,
+                      QStringLiteral("root"));
+        const int second = store.AddRow(QStringLiteral("/v/plain.mp4"));
+        store.SetCell(second, store.AppendColumn(QStringLiteral("File General - Size")) - 1,
+                      QStringLiteral("1 byte"));
+        store.SetCell(second, 54 - 1, QString::fromUcs4(U"\U00010348"));
+    }
+
+    QByteArray Lines() const {
+        QByteArray lines;
+        for (int row = 1; row <= store.ItemCount(); ++row) {
+            lines += JsonRowLine(store, row);
+        }
+        return lines;
+    }
+
+    // What the reader makes of bytes: the rows, or the error.
+    static std::pair<std::vector<JsonRow>, QString> Read(QByteArray bytes) {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        JsonRowReader reader(buffer);
+        std::vector<JsonRow> rows;
+        while (std::optional<JsonRow> row = reader.Next()) {
+            rows.push_back(std::move(*row));
+        }
+        return {rows, reader.error()};
+    }
+
+    ResultsStore store;
+};
+
+TEST_F(JsonRowReaderTest, RowsReadBackWriteTheSameLinesAndCells) {
+    const QByteArray lines = Lines();
+    const auto [rows, error] = Read(lines);
+    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].path(), store.ItemText(1));
+    EXPECT_EQ(rows[0].CatalogueCell(2), AwkwardText());
+    EXPECT_EQ(rows[0].CatalogueCell(3), QString());
+    EXPECT_EQ(rows[0].cells.size(), size_t(kCatalogueColumnCount) + 1);
+    EXPECT_EQ(rows[1].cells.size(), size_t(kCatalogueColumnCount) + 2);
+
+    ResultsStore again;
+    for (const JsonRow& row : rows) {
+        WriteJsonRow(again, row);
+    }
+    ASSERT_EQ(again.ColumnCount(), store.ColumnCount());
+    for (int row = 1; row <= store.ItemCount(); ++row) {
+        for (int k = 1; k < store.ColumnCount(); ++k) {
+            EXPECT_EQ(again.SubItem(row, k), store.SubItem(row, k)) << row << " " << k;
+        }
+        EXPECT_EQ(JsonRowLine(again, row), JsonRowLine(store, row));
+    }
+}
+
+TEST_F(JsonRowReaderTest, OtherJsonWritingsOfTheSameTextsAreRead) {
+    QByteArray line = JsonRowLine(store, 2);
+    line.replace("{", " {\t").replace("\":\"", "\" : \"").replace("\n", " \r\n");
+    line.replace("\"1 byte\"", "\"\\u0031\\u0020b\\/yte\"");
+    const auto [rows, error] = Read(line);
+    ASSERT_EQ(rows.size(), 1u) << error.toStdString();
+    EXPECT_EQ(rows[0].cells.back().second, QStringLiteral("1 b/yte"));
+}
+
+TEST_F(JsonRowReaderTest, ADamagedOrForeignLineIsRefusedWithItsNumberAndNoRowsAfterIt) {
+    const QByteArray good = JsonRowLine(store, 2);
+    const QByteArray path = "{\"Video File/s\":\"/v/plain.mp4\"";
+    struct Case {
+        QByteArray line;
+        const char* reason;
+    };
+    QByteArray withoutPath = good;
+    withoutPath.replace(path, "{\"Video File/s\":\"\"");
+    QByteArray foreignKey = good;
+    foreignKey.replace("\"File General - Size\"", "\"Comment\"");
+    QByteArray twice = good;
+    twice.replace("}\n", ",\"File General - Size\":\"2\"}\n");
+    QByteArray number = good;
+    number.replace("\"1 byte\"", "1");
+    QByteArray loneSurrogate = good;
+    loneSurrogate.replace("\"1 byte\"", "\"\\ud800x\"");
+    QByteArray badUtf8 = good;
+    badUtf8.replace("1 byte", "1 \xC3(");
+    QByteArray rawControl = good;
+    rawControl.replace("1 byte", "1\x01");
+    QByteArray badEscape = good;
+    badEscape.replace("1 byte", "1\\x");
+    QByteArray trailing = good;
+    trailing.replace("}\n", "}x\n");
+    QByteArray missingColumn = good;
+    missingColumn.replace(",\"General - Format\":\"\"", "");
+    const std::vector<Case> cases{
+        {good.left(good.size() / 2), "cut off"},
+        {"\n", "not a JSON object"},
+        {"not json\n", "not a JSON object"},
+        {"[\"a\"]\n", "not a JSON object"},
+        {"{}\n", "is missing"},
+        {missingColumn, "where the column \"General - Format\" belongs"},
+        {withoutPath, "names no file"},
+        {foreignKey, "\"Comment\" is no column of ours"},
+        {twice, "twice"},
+        {number, "a string expected"},
+        {loneSurrogate, "lone surrogate"},
+        {badUtf8, "not UTF-8"},
+        {rawControl, "control character"},
+        {badEscape, "bad escape"},
+        {trailing, "text after the object"},
+    };
+    for (const Case& bad : cases) {
+        // A line cut off can only be the last one.
+        const QByteArray after = bad.line.endsWith('\n') ? good : QByteArray();
+        const auto [rows, error] = Read(good + good + bad.line + after);
+        EXPECT_EQ(rows.size(), 2u) << bad.line.constData();
+        EXPECT_TRUE(error.startsWith(QStringLiteral("line 3: ")) && error.contains(bad.reason))
+            << bad.line.constData() << " -> " << error.toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace quorvid
