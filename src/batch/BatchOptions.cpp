@@ -115,6 +115,8 @@ std::optional<BatchOptions> ParseBatchOptions(const QStringList& arguments, QStr
             options.nulSeparated = true;
         } else if (name == QLatin1String("--merge")) {
             options.merge = true;
+        } else if (name == QLatin1String("--list-files")) {
+            options.listFiles = true;
         } else if (name == QLatin1String("-q") || name == QLatin1String("--quiet")) {
             options.quiet = true;
         } else if (name == QLatin1String("-h") || name == QLatin1String("--help")) {
@@ -144,6 +146,10 @@ std::optional<BatchOptions> ParseBatchOptions(const QStringList& arguments, QStr
             return std::nullopt;
         }
         options.format = OutputFormat::Json;
+    }
+    if (options.listFiles && (options.merge || !options.updateCatalogue.isEmpty())) {
+        error = QStringLiteral("--list-files goes with neither --update nor --merge");
+        return std::nullopt;
     }
     if (options.merge && options.paths.contains(QStringLiteral("-"))) {
         error = QStringLiteral("--merge reads its parts from files, not standard input");
@@ -184,6 +190,8 @@ QString BatchHelpText() {
         "                       runs) in the chosen format, as one run over their files\n"
         "                       would, reading no file; a file in several parts gets\n"
         "                       the row of the last\n"
+        "      --list-files     write the paths of the files a run would read, in its\n"
+        "                       order, one a line (NUL-ended with -0), and read none\n"
         "  -q, --quiet          no progress line on standard error\n"
         "  -h, --help           show this help and end\n"
         "  -V, --version        show the version and end\n"

@@ -21,6 +21,8 @@ struct BatchOptions {
     QString updateCatalogue;
     // --merge: paths are JSON Lines files whose rows are written, none read.
     bool merge = false;
+    // --list-files: the paths of the files a run would read, and no row.
+    bool listFiles = false;
     // A file whose reading makes no progress for this long is given up.
     std::chrono::milliseconds fileTimeout = std::chrono::seconds(60);
     bool quiet = false;

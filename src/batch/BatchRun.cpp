@@ -239,7 +239,11 @@ int BatchRun::Run() {
     }
     PlanRows();
     try {
-        Extract(*output);
+        if (options_.listFiles) {
+            WriteFileList(*output);
+        } else {
+            Extract(*output);
+        }
     } catch (const StepFailure& failure) {
         // A stored row that can no longer be read: no partial output.
         ReportProblem(failure.description());

@@ -55,6 +55,7 @@ class BatchRun {
     // Puts the stored rows and the files gathered into the order they are written.
     void PlanRows();
     void SayCounts();
+    void WriteFileList(SafeFileWriter& output);
 
     const BatchOptions& options_;
     ExtractorPool* helpers_;

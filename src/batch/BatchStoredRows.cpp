@@ -4,6 +4,7 @@
 
 #include "batch/BatchRun.h"
 #include "batch/MergePlan.h"
+#include "core/shell/SafeFileWriter.h"
 
 namespace quorvid {
 
@@ -42,6 +43,14 @@ void BatchRun::PlanRows() {
             Say(QStringLiteral("%1: more than one row; the last, from %2, is written")
                     .arg(kept.path, stored_->sourceName(kept.source)));
         });
+    }
+}
+
+void BatchRun::WriteFileList(SafeFileWriter& output) {
+    const char end = options_.nulSeparated ? '\0' : '\n';
+    for (const QString& file : files_) {
+        ThrowWhenInterrupted();
+        output.Write(QFile::encodeName(file) + end);
     }
 }
 
