@@ -39,7 +39,20 @@ quorvid_runtime_packages=(
 )
 quorvid_test_packages=(
     googletest libgtest-dev libgmock-dev unzip xvfb xclip xdotool
+    openssh-server openssh-client parallel
 )
+
+# The many-machines test starts an SSH server of its own on a loopback port;
+# the one the package starts as a service would only open the machine.
+quorvid_stop_ssh_service() {
+    if command -v systemctl >/dev/null && systemctl is-enabled --quiet ssh 2>/dev/null; then
+        local sudo=""
+        if [ "$(id -u)" -ne 0 ]; then
+            sudo="sudo"
+        fi
+        $sudo systemctl disable --now ssh
+    fi
+}
 
 # Every program target, without tests or benchmarks.
 quorvid_build_programs() {

@@ -5,6 +5,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
 quorvid_install_missing "${quorvid_build_packages[@]}" "${quorvid_runtime_packages[@]}" \
     "${quorvid_test_packages[@]}"
+quorvid_stop_ssh_service
 # The package test builds the Debian package and validates what it installs.
 quorvid_install_packaging
 quorvid_install_missing desktop-file-utils appstream
