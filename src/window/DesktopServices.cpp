@@ -9,7 +9,8 @@ namespace quorvid {
 
 namespace {
 constexpr qint64 kMinimumYieldGapMs = 4;
-}
+constexpr qint64 kProgressPaceMs = 50;
+}  // namespace
 
 void ThrottledEventPump::DoEvents() {
     if (sinceLast_.isValid() && sinceLast_.elapsed() < kMinimumYieldGapMs) {
@@ -17,6 +18,14 @@ void ThrottledEventPump::DoEvents() {
     }
     QCoreApplication::processEvents();
     sinceLast_.start();
+}
+
+bool ThrottledEventPump::ProgressDue() {
+    if (sinceProgress_.isValid() && sinceProgress_.elapsed() < kProgressPaceMs) {
+        return false;
+    }
+    sinceProgress_.start();
+    return true;
 }
 
 double SystemClock::SecondsSinceMidnight() const {

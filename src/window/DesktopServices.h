@@ -10,13 +10,16 @@ namespace quorvid {
 
 // Runs pending events, skipping calls that come within a few milliseconds of
 // the last one, so that a yield per cell costs next to nothing on a large grid
-// while the window still repaints many times a second.
+// while the window still repaints many times a second. Progress is due twenty
+// times a second: each change of the bar's text costs a repaint.
 class ThrottledEventPump : public EventPump {
   public:
     void DoEvents() override;
+    bool ProgressDue() override;
 
   private:
     QElapsedTimer sinceLast_;
+    QElapsedTimer sinceProgress_;
 };
 
 class SystemClock : public Clock {

@@ -151,7 +151,11 @@ void Form1::CreateControls() {
     ProgressBar1->setAlignment(Qt::AlignCenter);
     ProgressBar1->setFormat(progress_.text());
     connect(&progress_, &ProgressState::valueChanged, ProgressBar1, [this](double value) {
+        // The bar paints at once on a new value, and again for the new text that
+        // follows; held back, the two changes share one paint on the next turn.
+        ProgressBar1->setUpdatesEnabled(false);
         ProgressBar1->setValue(static_cast<int>(std::lround(std::clamp(value, 0.0, 100.0))));
+        ProgressBar1->setUpdatesEnabled(true);
     });
     connect(&progress_, &ProgressState::textChanged, ProgressBar1, [this](const QString& text) {
         QString format = text;

@@ -20,7 +20,8 @@
 namespace quorvid::test {
 
 // Counts the yields and runs a hook at each, so a test can act in the middle of a
-// long command (clear a list, click a button).
+// long command (clear a list, click a button). Progress is due for every item
+// unless a test lists the answers.
 class CountingEventPump : public EventPump {
   public:
     void DoEvents() override {
@@ -29,8 +30,19 @@ class CountingEventPump : public EventPump {
             onYield(count);
         }
     }
+    bool ProgressDue() override {
+        ++progressAsks;
+        if (progressDueAnswers.empty()) {
+            return true;
+        }
+        const bool due = progressDueAnswers.front();
+        progressDueAnswers.pop_front();
+        return due;
+    }
     int count = 0;
     std::function<void(int)> onYield;
+    int progressAsks = 0;
+    std::deque<bool> progressDueAnswers;
 };
 
 class SettableClock : public Clock {

@@ -89,6 +89,7 @@ void ReportConfinement(const ExtractorPool& pool) {
 void ExtractionRun::ProcessFiles(ReportingProcedure& procedure) {
     ListViewModel& input = context_.inputList;
     procedure.Step(step::extract::kClearRows, [&] { grid_.ClearRows(); });
+    const ListViewModel::PacedAppends pacedRows(grid_.model());
     for (int i = grid_.model().ColumnCount(); i > kCatalogueColumnCount; --i) {
         procedure.Step(step::extract::kRemoveColumn, [&] { grid_.model().RemoveColumn(i); });
     }
@@ -123,14 +124,22 @@ void ExtractionRun::ProcessFiles(ReportingProcedure& procedure) {
         if (!procedure.Step(step::extract::kReadPath, [&] { path = input.ItemText(j); })) {
             continue;
         }
-        procedure.Step(step::extract::kProgressValue, [&] {
-            context_.progress.setValue(static_cast<double>(j) / input.ItemCount() * 100);
+        // Progress and events are paced; the bar ends on the last file all the same.
+        const bool progressDue = j == count || context_.platform.events->ProgressDue();
+        if (progressDue) {
+            procedure.Step(step::extract::kProgressValue, [&] {
+                context_.progress.setValue(static_cast<double>(j) / input.ItemCount() * 100);
+            });
+            procedure.Step(step::extract::kProgressText, [&] {
+                context_.progress.setText(QString::fromLatin1(kProcessingPrefix) +
+                                          FileNameFromPath(path));
+            });
+        }
+        procedure.Step(step::extract::kYield, [&] {
+            if (progressDue) {
+                context_.platform.events->DoEvents();
+            }
         });
-        procedure.Step(step::extract::kProgressText, [&] {
-            context_.progress.setText(QString::fromLatin1(kProcessingPrefix) +
-                                      FileNameFromPath(path));
-        });
-        procedure.Step(step::extract::kYield, [&] { context_.platform.events->DoEvents(); });
         procedure.Step(step::extract::kHourglass,
                        [&] { context_.pointer.set(MousePointerState::kHourglass); });
         // Waiting for a helper's record keeps the window's events running.

@@ -6,8 +6,6 @@ namespace quorvid {
 
 namespace {
 
-const QString kEmpty;
-
 [[noreturn]] void IndexOutOfBounds() {
     throw StepFailure(QStringLiteral("Index out of bounds"));
 }
@@ -15,7 +13,11 @@ const QString kEmpty;
 }  // namespace
 
 ListViewModel::ListViewModel(bool checkBoxes, QObject* parent)
-    : QAbstractTableModel(parent), checkBoxes_(checkBoxes) {}
+    : QAbstractTableModel(parent), checkBoxes_(checkBoxes) {
+    appendPace_.setSingleShot(true);
+    appendPace_.setInterval(kAppendPaceMs);
+    connect(&appendPace_, &QTimer::timeout, this, &ListViewModel::ShowAppendedRows);
+}
 
 void ListViewModel::CheckColumn(int position) const {
     if (position < 1 || position > ColumnCount()) {
@@ -68,21 +70,44 @@ void ListViewModel::SetColumnWidth(int position, int twips) {
 }
 
 int ListViewModel::AddItem(const QString& text) {
-    const int index = ItemCount() + 1;
-    beginInsertRows({}, index - 1, index - 1);
     Row row;
-    row.cells.push_back(text);
+    row.cells.push_back(texts_.Intern(text));
     rows_.push_back(std::move(row));
-    endInsertRows();
-    return index;
+    if (!appendsPaced_) {
+        ShowAppendedRows();
+    } else if (!appendPace_.isActive()) {
+        appendPace_.start();
+    }
+    return ItemCount();
+}
+
+void ListViewModel::SetAppendsPaced(bool paced) {
+    appendsPaced_ = paced;
+    if (!paced) {
+        appendPace_.stop();
+        ShowAppendedRows();
+    }
+}
+
+void ListViewModel::ShowAppendedRows() {
+    if (shownRows_ < ItemCount()) {
+        beginInsertRows({}, shownRows_, ItemCount() - 1);
+        shownRows_ = ItemCount();
+        endInsertRows();
+    }
 }
 
 void ListViewModel::RemoveItem(int index) {
     CheckItem(index);
     const int stillSelected = selected_ == index ? 0 : selected_ - (selected_ > index ? 1 : 0);
-    beginRemoveRows({}, index - 1, index - 1);
-    rows_.erase(rows_.begin() + (index - 1));
-    endRemoveRows();
+    if (Shown(index)) {
+        beginRemoveRows({}, index - 1, index - 1);
+        rows_.erase(rows_.begin() + (index - 1));
+        --shownRows_;
+        endRemoveRows();
+    } else {
+        rows_.erase(rows_.begin() + (index - 1));
+    }
     // A view moves its current row on removal; the removed row's selection must
     // not pass to a neighbour, which a second removal would then take away.
     selected_ = stillSelected;
@@ -93,6 +118,9 @@ void ListViewModel::ClearItems() {
     beginResetModel();
     rows_.clear();
     rows_.shrink_to_fit();
+    texts_.Clear();
+    shownRows_ = 0;
+    appendPace_.stop();
     endResetModel();
     selected_ = 0;
     emit selectedIndexChanged(selected_);
@@ -100,7 +128,7 @@ void ListViewModel::ClearItems() {
 
 QString ListViewModel::ItemText(int index) const {
     CheckItem(index);
-    return rows_[index - 1].cells[0];
+    return texts_.Text(rows_[index - 1].cells[0]);
 }
 
 void ListViewModel::SetItemText(int index, const QString& text) {
@@ -125,7 +153,7 @@ void ListViewModel::SetSubItem(int index, int k, const QString& text) {
 
 const QString& ListViewModel::Cell(const Row& row, int k) const {
     const auto cell = static_cast<size_t>(k);
-    return cell < row.cells.size() ? row.cells[cell] : kEmpty;
+    return texts_.Text(cell < row.cells.size() ? row.cells[cell] : 0);
 }
 
 void ListViewModel::SetCell(int index, int k, const QString& text) {
@@ -135,9 +163,11 @@ void ListViewModel::SetCell(int index, int k, const QString& text) {
     if (cells.size() <= cell) {
         cells.resize(cell + 1);
     }
-    cells[cell] = text;
-    const QModelIndex changed = createIndex(index - 1, k);
-    emit dataChanged(changed, changed, {Qt::DisplayRole});
+    cells[cell] = texts_.Intern(text);
+    if (Shown(index)) {
+        const QModelIndex changed = createIndex(index - 1, k);
+        emit dataChanged(changed, changed, {Qt::DisplayRole});
+    }
 }
 
 bool ListViewModel::Checked(int index) const {
@@ -148,13 +178,19 @@ bool ListViewModel::Checked(int index) const {
 void ListViewModel::SetChecked(int index, bool checked) {
     CheckItem(index);
     rows_[index - 1].checked = checked;
-    const QModelIndex changed = createIndex(index - 1, 0);
-    emit dataChanged(changed, changed, {Qt::CheckStateRole});
+    if (Shown(index)) {
+        const QModelIndex changed = createIndex(index - 1, 0);
+        emit dataChanged(changed, changed, {Qt::CheckStateRole});
+    }
 }
 
 void ListViewModel::SetSelected(int index) {
     if (index != 0) {
         CheckItem(index);
+        // The views select the row too, so they must know it.
+        if (!Shown(index)) {
+            ShowAppendedRows();
+        }
     }
     if (selected_ != index) {
         selected_ = index;
@@ -163,7 +199,7 @@ void ListViewModel::SetSelected(int index) {
 }
 
 int ListViewModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : ItemCount();
+    return parent.isValid() ? 0 : shownRows_;
 }
 
 int ListViewModel::columnCount(const QModelIndex& parent) const {
@@ -171,7 +207,7 @@ int ListViewModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant ListViewModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= ItemCount()) {
+    if (!index.isValid() || index.row() >= shownRows_) {
         return {};
     }
     const Row& row = rows_[static_cast<size_t>(index.row())];

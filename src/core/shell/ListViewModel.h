@@ -2,8 +2,10 @@
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <QTimer>
 #include <vector>
 
+#include "core/shell/CellTexts.h"
 #include "core/shell/TableText.h"
 
 namespace quorvid {
@@ -11,13 +13,32 @@ namespace quorvid {
 // The store behind a report-style list view: columns with header text and width,
 // rows of text cells with a check state, and one selected row. Positions of
 // columns and rows count from 1, as the commands address them; an out-of-range
-// position throws StepFailure.
+// position throws StepFailure. Each distinct cell text is kept once.
 class ListViewModel : public QAbstractTableModel, public TableText {
     Q_OBJECT
   public:
     // The width a column gets when none is set, in twips.
     static constexpr int kDefaultColumnWidth = 1440;
     static constexpr int kTwipsPerPixel = 15;
+    // While appends are paced, the views learn of new rows at most this often.
+    static constexpr int kAppendPaceMs = 100;
+
+    // While one lives, rows appended reach the views together, at most every
+    // kAppendPaceMs, instead of one at a time: a tree view lays out all its rows
+    // again for each arrival. The commands see every row at once; the views have
+    // them all when it ends.
+    class PacedAppends {
+      public:
+        explicit PacedAppends(ListViewModel& model) : model_(model) {
+            model_.SetAppendsPaced(true);
+        }
+        ~PacedAppends() { model_.SetAppendsPaced(false); }
+        PacedAppends(const PacedAppends&) = delete;
+        PacedAppends& operator=(const PacedAppends&) = delete;
+
+      private:
+        ListViewModel& model_;
+    };
 
     explicit ListViewModel(bool checkBoxes, QObject* parent = nullptr);
 
@@ -46,6 +67,9 @@ class ListViewModel : public QAbstractTableModel, public TableText {
     int SelectedIndex() const { return selected_; }
     void SetSelected(int index);
 
+    // How many distinct cell texts the model keeps, the empty one included.
+    qsizetype DistinctTextCount() const { return texts_.Count(); }
+
     // QAbstractItemModel
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -64,8 +88,9 @@ class ListViewModel : public QAbstractTableModel, public TableText {
         int width = kDefaultColumnWidth;
     };
     struct Row {
-        // cells[0] is the row text, cells[k] the sub-item k; missing cells are empty.
-        std::vector<QString> cells;
+        // cells[0] is the row text, cells[k] the sub-item k, as numbers of their
+        // texts; missing cells are empty.
+        std::vector<CellTexts::Id> cells;
         bool checked = true;
     };
 
@@ -73,10 +98,19 @@ class ListViewModel : public QAbstractTableModel, public TableText {
     void CheckItem(int index) const;
     const QString& Cell(const Row& row, int k) const;
     void SetCell(int index, int k, const QString& text);
+    void SetAppendsPaced(bool paced);
+    // Tells the views of the rows appended since they last heard.
+    void ShowAppendedRows();
+    bool Shown(int index) const { return index <= shownRows_; }
 
     bool checkBoxes_;
     std::vector<Column> columns_;
+    CellTexts texts_;
     std::vector<Row> rows_;
+    // The first rows, the ones the views know of; the others wait for the pace.
+    int shownRows_ = 0;
+    bool appendsPaced_ = false;
+    QTimer appendPace_;
     int selected_ = 0;
 };
 

@@ -153,6 +153,54 @@ TEST_F(ExtractionRunTest, FillsOneRowPerEntryWithProgressAndBusyPointer) {
     EXPECT_EQ(CellUnder(3, QStringLiteral("File General - Content type")), "video/webm");
 }
 
+TEST_F(ExtractionRunTest, PacedProgressYieldsWhenDueAndEndsOnTheLastFile) {
+    const QStringList paths = {MediaPath(QStringLiteral("h264-aac.mp4")),
+                               MediaPath(QStringLiteral("mpeg4-mp3.avi")),
+                               MediaPath(QStringLiteral("vp8-silent.webm")),
+                               MediaPath(QStringLiteral("clip with spaces.mkv")),
+                               MediaPath(QStringLiteral("audio-only.m4a"))};
+    for (const QString& path : paths) {
+        Add(path);
+    }
+    // Due for the first and the fourth file; the last one needs no asking.
+    test.events.progressDueAnswers = {true, false, false, true};
+    struct Seen {
+        double value;
+        QString text;
+        int rows;
+    };
+    std::vector<Seen> seen;
+    test.events.onYield = [&](int) {
+        seen.push_back({progress.value(), progress.text(), resultsGrid.ItemCount()});
+    };
+    MediaInfoLibrary library{QString{}};
+    GioShell shell;
+    Click(library, shell);
+
+    EXPECT_EQ(test.events.progressAsks, 4);
+    ASSERT_EQ(seen.size(), 3u);
+    const std::vector<int> shownFiles = {1, 4, 5};
+    for (size_t i = 0; i < seen.size(); ++i) {
+        const int file = shownFiles[i];
+        EXPECT_DOUBLE_EQ(seen[i].value, file * 20);
+        EXPECT_EQ(seen[i].text,
+                  QStringLiteral("Processing: ") + QFileInfo(paths[file - 1]).fileName());
+        EXPECT_EQ(seen[i].rows, file - 1);
+    }
+    ASSERT_EQ(resultsGrid.ItemCount(), 5);
+    for (int row = 1; row <= 5; ++row) {
+        EXPECT_EQ(resultsGrid.ItemText(row), paths[row - 1]);
+        EXPECT_EQ(resultsGrid.SubItem(row, 42), QFileInfo(paths[row - 1]).fileName());
+    }
+    EXPECT_EQ(resultsGrid.SubItem(2, 1), "AVI");
+    EXPECT_TRUE(test.dialogs.Warnings().isEmpty())
+        << test.dialogs.Warnings().join("\n").toStdString();
+    EXPECT_EQ(test.dialogs.Messages(), QStringList{"Done."});
+    EXPECT_DOUBLE_EQ(progress.value(), 0);
+    EXPECT_EQ(progress.text(), "Progress Bar");
+    EXPECT_FALSE(running);
+}
+
 TEST_F(ExtractionRunTest, EmptyListLeavesAnEarlierGridAlone) {
     ResultsGrid grid(resultsGrid);
     grid.AppendColumn(QStringLiteral("File General - Size"));

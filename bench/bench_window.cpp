@@ -1,0 +1,528 @@
+// The real window (Form1 with its grid, on the offscreen platform, helpers beside
+// the build's programs) against its peers, clicked as a person would:
+// - 1,000 clips of about 2 MB: the window against the mediainfo program;
+// - 100,000 small clips in 100 folders: the window against quorvid-batch;
+// files per second, the window process's processor time per row, its memory,
+// the longest time its event loop did not turn, and each export of the large grid.
+//
+//   bench_window [SMALL-FILE-COUNT]
+//
+// The count may also come from QUORVID_BENCH_SMALL_FILES (default 100,000). The
+// media are kept in $QUORVID_BENCH_MEDIA (default /tmp/quorvid-bench-media), so
+// that a second run does not make them again.
+#include "BenchFiles.h"
+#include "BenchMemory.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+
+#include "core/export/SpreadsheetApplication.h"
+#include "core/export/XlsxWorkbook.h"
+#include "core/extraction/FieldCatalogue.h"
+#include "core/pool/ExtractorPool.h"
+#include "core/shell/Dialogs.h"
+#include "core/shell/ListViewModel.h"
+#include "core/shell/Platform.h"
+#include "core/shell/SettingsStore.h"
+#include "window/DesktopServices.h"
+#include "window/Form1.h"
+#include "window/SystemClipboard.h"
+
+using namespace quorvid;
+
+namespace {
+
+constexpr int kLargeFileCount = 1000;
+constexpr int kDefaultSmallFileCount = 100000;
+constexpr int kSmallFolderCount = 100;
+constexpr int kDistinctSmallClips = 100;
+constexpr int kLargeRounds = 2;
+
+[[noreturn]] void Fail(const QString& why) {
+    std::fprintf(stderr, "%s\n", qPrintable(why));
+    std::exit(1);
+}
+
+void Say(const char* format, auto... values) {
+    std::printf(format, values...);
+    std::fflush(stdout);
+}
+
+// Plain messages are kept, a save dialog answers with the chosen file, and any
+// other dialog is a fault of the run worth seeing.
+class BenchDialogs : public Dialogs {
+  public:
+    void Message(const QString& text) override { messages << text; }
+    void Warning(const QString&, const QString& text) override {
+        warnings << text;
+        std::fprintf(stderr, "[report] %s\n", qPrintable(text));
+    }
+    bool AskYesNo(const QString&) override { return false; }
+    QString InputBox(const QString&, const QString&) override { return {}; }
+    QStringList OpenFiles(const QString&, const QString&) override { return {}; }
+    QString SaveFile(const QString&, const QString&) override { return saveAnswer; }
+    QString PickFolder(const QString&, const QString&) override { return {}; }
+
+    QStringList messages;
+    QStringList warnings;
+    QString saveAnswer;
+};
+
+class NoUrls : public UrlOpener {
+  public:
+    bool Open(const QUrl&) override { return true; }
+};
+
+class NoProgramEnd : public ProgramEnd {
+  public:
+    void EndProgram() override {}
+};
+
+// The workbook file is written in full; starting the spreadsheet application
+// is left out, as it would put 100,000 rows on screen.
+class WorkbookFileOnly : public SpreadsheetProvider {
+  public:
+    explicit WorkbookFileOnly(QString path) : path_(std::move(path)) {}
+    std::unique_ptr<SpreadsheetApplication> CreateApplication() override {
+        return std::make_unique<Application>(path_);
+    }
+
+  private:
+    struct Application : SpreadsheetApplication {
+        explicit Application(const QString& path) : path(path) {}
+        SpreadsheetWorkbook& AddWorkbook() override {
+            workbook = std::make_unique<XlsxWorkbook>(path);
+            return *workbook;
+        }
+        void SetVisible(bool) override { workbook->Finish(); }
+        QString path;
+        std::unique_ptr<XlsxWorkbook> workbook;
+    };
+    QString path_;
+};
+
+QByteArray LoadAverage() {
+    QFile file(QStringLiteral("/proc/loadavg"));
+    file.open(QIODevice::ReadOnly);
+    return file.readAll().trimmed();
+}
+
+double Seconds(const timeval& time) {
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+}
+
+// Processor seconds of this process alone (the window's), all its threads.
+double OwnProcessorSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
+}
+
+// The longest time between two turns of the event loop while it lives: a timer
+// that should fire every 10 ms.
+class LoopWatch {
+  public:
+    LoopWatch() {
+        ticker_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&ticker_, &QTimer::timeout, [this] {
+            longestMs_ = std::max(longestMs_, sinceTick_.elapsed());
+            sinceTick_.start();
+        });
+        sinceTick_.start();
+        ticker_.start(10);
+    }
+    qint64 longestMs() const { return std::max(longestMs_, sinceTick_.elapsed()); }
+
+  private:
+    QTimer ticker_;
+    QElapsedTimer sinceTick_;
+    qint64 longestMs_ = 0;
+};
+
+struct Measured {
+    double seconds = 0;
+    double processorSeconds = 0;
+    qint64 longestGapMs = 0;
+    long peakKb = 0;      // the process's peak resident size during the action
+    long residentKb = 0;  // how much the resident size grew over it
+};
+
+template <typename Action>
+Measured Measure(Action&& action) {
+    QCoreApplication::processEvents();
+    bench::ResetPeakMemory();
+    const long residentBefore = bench::KilobytesOf("VmRSS");
+    const double processorBefore = OwnProcessorSeconds();
+    QElapsedTimer clock;
+    clock.start();
+    Measured measured;
+    {
+        LoopWatch watch;
+        action();
+        measured.longestGapMs = watch.longestMs();
+    }
+    measured.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    measured.processorSeconds = OwnProcessorSeconds() - processorBefore;
+    measured.peakKb = bench::PeakMemoryKb();
+    measured.residentKb = bench::KilobytesOf("VmRSS") - residentBefore;
+    return measured;
+}
+
+// The media are made once and kept; a folder holds a set once its marker is there.
+QString MediaFolder() {
+    const QString configured = qEnvironmentVariable("QUORVID_BENCH_MEDIA");
+    return configured.isEmpty() ? QStringLiteral("/tmp/quorvid-bench-media") : configured;
+}
+
+QStringList FilesUnder(const QString& folder) {
+    QStringList files;
+    QDirIterator walk(folder, QDir::Files, QDirIterator::Subdirectories);
+    while (walk.hasNext()) {
+        files << walk.next();
+    }
+    files.sort();
+    return files;
+}
+
+QStringList LargeFiles(const QString& media) {
+    const QString target = QDir(media).filePath(QStringLiteral("large"));
+    const QString marker = QDir(target).filePath(QStringLiteral(".complete"));
+    if (!QFileInfo::exists(marker)) {
+        QDir(target).removeRecursively();
+        Say("making %d clips of about 2 MB in %s ...\n", kLargeFileCount, qPrintable(target));
+        bench::MakeBenchFiles(QDir(media).filePath(QStringLiteral("large-clips")), target,
+                              kLargeFileCount);
+        QFile(marker).open(QIODevice::WriteOnly);
+    }
+    return FilesUnder(target);
+}
+
+void RunFfmpeg(const QStringList& arguments) {
+    QProcess ffmpeg;
+    ffmpeg.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 QStringList{"-hide_banner", "-loglevel", "error", "-y"} + arguments);
+    if (!ffmpeg.waitForFinished(-1) || ffmpeg.exitCode() != 0) {
+        Fail(QStringLiteral("ffmpeg failed: ") + arguments.join(u' '));
+    }
+}
+
+// One-second clips of 10 to 80 kB in several containers and picture sizes.
+QStringList MakeSmallClips(const QString& folder) {
+    QDir().mkpath(folder);
+    struct Kind {
+        const char* extension;
+        QStringList codecs;
+    };
+    const Kind kinds[] = {
+        {"mp4", {"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac"}},
+        {"mkv",
+         {"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "libvorbis"}},
+        {"avi", {"-c:v", "mpeg4", "-c:a", "libmp3lame"}},
+        {"webm", {"-c:v", "libvpx", "-c:a", "libvorbis"}},
+        {"mov", {"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac"}},
+    };
+    const char* sizes[] = {"160x120", "320x180", "320x240", "480x270", "640x360"};
+    QStringList names;
+    for (int i = 0; i < kDistinctSmallClips; ++i) {
+        const Kind& kind = kinds[i % 5];
+        const QString size = QString::fromLatin1(sizes[(i / 5) % 5]);
+        // 60 to 560 kb/s for one second: 10 to 80 kB with the sound.
+        const int videoKbps = 60 + (i * 37) % 500;
+        const QString name = QStringLiteral("clip%1-%2-%3k.%4")
+                                 .arg(i, 3, 10, QLatin1Char('0'))
+                                 .arg(size)
+                                 .arg(videoKbps)
+                                 .arg(QString::fromLatin1(kind.extension));
+        RunFfmpeg(
+            QStringList{
+                "-f", "lavfi", "-i",
+                QStringLiteral("testsrc2=size=%1:rate=%2:duration=1")
+                    .arg(size)
+                    .arg(i % 2 == 0 ? 25 : 30),
+                "-f", "lavfi", "-i",
+                QStringLiteral("sine=frequency=%1:sample_rate=44100:duration=1").arg(220 + i * 10),
+                "-map_metadata", "-1", "-b:v", QStringLiteral("%1k").arg(videoKbps), "-b:a", "48k",
+                "-shortest"} +
+            kind.codecs + QStringList{QDir(folder).filePath(name)});
+        names << name;
+    }
+    return names;
+}
+
+// count files in kSmallFolderCount folders, hard links to the distinct clips.
+QString SmallFilesRoot(const QString& media, int count) {
+    const QString root = QDir(media).filePath(QStringLiteral("small-%1").arg(count));
+    const QString marker = QDir(root).filePath(QStringLiteral(".complete"));
+    if (QFileInfo::exists(marker)) {
+        return root;
+    }
+    QDir(root).removeRecursively();
+    const QString clips = QDir(media).filePath(QStringLiteral("small-clips"));
+    QStringList names = QDir(clips).entryList(QDir::Files, QDir::Name);
+    if (names.size() < kDistinctSmallClips) {
+        Say("making %d small clips in %s ...\n", kDistinctSmallClips, qPrintable(clips));
+        names = MakeSmallClips(clips);
+    }
+    Say("linking %d small files into %d folders of %s ...\n", count, kSmallFolderCount,
+        qPrintable(root));
+    for (int i = 0; i < count; ++i) {
+        const int folderNumber = i % kSmallFolderCount;
+        const QString folder = QDir(root).filePath(
+            QStringLiteral("folder%1").arg(folderNumber, 3, 10, QLatin1Char('0')));
+        if (i < kSmallFolderCount) {
+            QDir().mkpath(folder);
+        }
+        const QString& name = names[(i * 7) % names.size()];
+        const QString from = QDir(clips).filePath(name);
+        const QString to = QDir(folder).filePath(
+            QStringLiteral("%1-%2").arg(i / kSmallFolderCount, 5, 10, QLatin1Char('0')).arg(name));
+        if (::link(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0 &&
+            !QFile::copy(from, to)) {
+            Fail(QStringLiteral("cannot make ") + to);
+        }
+    }
+    QFile(marker).open(QIODevice::WriteOnly);
+    return root;
+}
+
+QString MediainfoTemplate(const QString& folder) {
+    QString sections[3];
+    for (const CatalogueField& field : FieldCatalogue()) {
+        if (field.source == FieldSource::Library) {
+            QString& section = sections[static_cast<int>(field.stream)];
+            section += (section.isEmpty() ? QString() : QStringLiteral("|")) + QLatin1Char('%') +
+                       QString::fromWCharArray(field.parameter) + QLatin1Char('%');
+        }
+    }
+    const QString path = QDir(folder).filePath(QStringLiteral("template.txt"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        Fail(QStringLiteral("cannot write the template"));
+    }
+    file.write(QStringLiteral("General;%1\\n\nVideo;%2\\n\nAudio;%3\\n\n")
+                   .arg(sections[0], sections[1], sections[2])
+                   .toUtf8());
+    return path;
+}
+
+// Wall seconds of a program run to its end with its output thrown away.
+double ProgramSeconds(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QElapsedTimer clock;
+    clock.start();
+    process.start(program, arguments);
+    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit) {
+        Fail(program + QStringLiteral(" failed"));
+    }
+    return static_cast<double>(clock.nsecsElapsed()) / 1e9;
+}
+
+// The window as main() makes it, on seams that answer without a person.
+class BenchWindow {
+  public:
+    explicit BenchWindow(const QString& work)
+        : settings_(QDir(work).filePath(QStringLiteral("settings.ini"))),
+          spreadsheet_(QDir(work).filePath(QStringLiteral("results.xlsx"))) {
+        // The program folder holds the helper and nothing else: no splash, no skin.
+        const QString programFolder = QDir(work).filePath(QStringLiteral("program"));
+        QDir().mkpath(programFolder);
+        const QString helper =
+            QDir(QCoreApplication::applicationDirPath())
+                .filePath(QStringLiteral("../") + QString::fromLatin1(kExtractorProgramName));
+        if (!QFileInfo(helper).isExecutable()) {
+            Fail(QStringLiteral("no helper program at ") + helper);
+        }
+        QFile::link(QFileInfo(helper).canonicalFilePath(),
+                    QDir(programFolder).filePath(QString::fromLatin1(kExtractorProgramName)));
+        settings_.SaveSetting(QStringLiteral("Snapshot"), QStringLiteral("taken"));
+        platform_.dialogs = &dialogs;
+        platform_.settings = &settings_;
+        platform_.events = &events_;
+        platform_.clock = &clock_;
+        platform_.random = &random_;
+        platform_.urls = &urls_;
+        platform_.programEnd = &programEnd_;
+        platform_.clipboard = &clipboard;
+        platform_.spreadsheet = &spreadsheet_;
+        platform_.programFolder = programFolder;
+        form = std::make_unique<Form1>(platform_);
+        form->Form_Load();
+        form->ShowCentred();
+        QCoreApplication::processEvents();
+    }
+
+    // The input list holds paths, and nothing else.
+    void List(const QStringList& paths) {
+        form->ListView1Items().ClearItems();
+        for (const QString& path : paths) {
+            form->ListView1Items().AddItem(path);
+        }
+        QCoreApplication::processEvents();
+    }
+
+    // Clicks "Start Extracting Metadata"; fails unless every file got its row
+    // and the run ended with "Done." and no report.
+    Measured Extract(int expectedRows) {
+        dialogs.messages.clear();
+        const Measured measured = Measure([&] { form->PushButton(2)->click(); });
+        const int rows = form->ListView2Items().ItemCount();
+        if (rows != expectedRows || dialogs.messages != QStringList{QStringLiteral("Done.")} ||
+            !dialogs.warnings.isEmpty()) {
+            Fail(QStringLiteral("the window's run went wrong: %1 rows of %2, %3 reports")
+                     .arg(rows)
+                     .arg(expectedRows)
+                     .arg(dialogs.warnings.size()));
+        }
+        return measured;
+    }
+
+    BenchDialogs dialogs;
+    SystemClipboard clipboard;
+    std::unique_ptr<Form1> form;
+
+  private:
+    SettingsStore settings_;
+    ThrottledEventPump events_;
+    SystemClock clock_;
+    SystemRandom random_;
+    NoUrls urls_;
+    NoProgramEnd programEnd_;
+    WorkbookFileOnly spreadsheet_;
+    Platform platform_;
+};
+
+void PrintRun(const char* what, int rows, const Measured& run) {
+    Say("%s: %d rows in %.2f s, %.0f files/s; window process %.3f ms processor a row; longest "
+        "event-loop gap %lld ms; peak resident %ld MB, resident grew %ld MB\n",
+        what, rows, run.seconds, rows / run.seconds, 1000 * run.processorSeconds / rows,
+        run.longestGapMs, run.peakKb / 1024, run.residentKb / 1024);
+}
+
+int SmallFileCount(int argc, char** argv) {
+    if (argc > 1) {
+        return std::atoi(argv[1]);
+    }
+    const QString configured = qEnvironmentVariable("QUORVID_BENCH_SMALL_FILES");
+    return configured.isEmpty() ? kDefaultSmallFileCount : configured.toInt();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication application(argc, argv);
+    const int smallCount = SmallFileCount(argc, argv);
+    if (smallCount < kSmallFolderCount) {
+        Fail(QStringLiteral("at least %1 small files").arg(kSmallFolderCount));
+    }
+    const QString mediainfo = QStandardPaths::findExecutable(QStringLiteral("mediainfo"));
+    if (mediainfo.isEmpty()) {
+        Fail(QStringLiteral("the mediainfo program is not installed"));
+    }
+    const QString media = MediaFolder();
+    const QStringList largeFiles = LargeFiles(media);
+    const QString smallRoot = SmallFilesRoot(media, smallCount);
+    const QStringList smallFiles = FilesUnder(smallRoot);
+    if (largeFiles.size() != kLargeFileCount || smallFiles.size() != smallCount) {
+        Fail(QStringLiteral("the media in %1 are incomplete; remove the folder").arg(media));
+    }
+    QTemporaryDir work;
+    const QString templatePath = MediainfoTemplate(work.path());
+    BenchWindow window(work.path());
+    Say("%d processors; load average %s\n", QThread::idealThreadCount(), LoadAverage().constData());
+
+    // Rounds alternate the window and its peer and keep each one's best, so that
+    // neither pays alone for a cold cache or a burst of other work.
+    Measured large{1e9};
+    double mediainfoSeconds = 1e9;
+    for (int round = 0; round < kLargeRounds; ++round) {
+        window.List(largeFiles);
+        const Measured run = window.Extract(kLargeFileCount);
+        PrintRun("window, large clips", kLargeFileCount, run);
+        if (run.seconds < large.seconds) {
+            large = run;
+        }
+        const double peer = ProgramSeconds(
+            mediainfo, QStringList{QStringLiteral("--Output=file://") + templatePath} + largeFiles);
+        Say("mediainfo, large clips: %.2f s\n", peer);
+        mediainfoSeconds = std::min(mediainfoSeconds, peer);
+    }
+
+    window.form->ListView2Items().ClearItems();
+    window.List(smallFiles);
+    const QString batchOutput = work.filePath(QStringLiteral("batch.txt"));
+    const double batchSeconds =
+        ProgramSeconds(QStringLiteral(QUORVID_BATCH_PROGRAM),
+                       {QStringLiteral("-q"), QStringLiteral("-o"), batchOutput, smallRoot});
+    Say("quorvid-batch, small clips: %.2f s\n", batchSeconds);
+    QFile::remove(batchOutput);
+    const Measured small = window.Extract(smallCount);
+    PrintRun("window, small clips", smallCount, small);
+
+    // The exports of the large grid, each by its button.
+    window.dialogs.saveAnswer = work.filePath(QStringLiteral("results.txt"));
+    const Measured text = Measure([&] { window.form->PushButton(8)->click(); });
+    const qint64 textBytes = QFileInfo(window.dialogs.saveAnswer).size();
+    QFile::remove(window.dialogs.saveAnswer);
+    const Measured clipboard = Measure([&] { window.form->PushButton(4)->click(); });
+    const qsizetype clipboardCharacters = window.clipboard.Text().size();
+    window.clipboard.Clear();
+    const Measured workbook = Measure([&] { window.form->PushButton(9)->click(); });
+    const qint64 workbookBytes = QFileInfo(work.filePath(QStringLiteral("results.xlsx"))).size();
+    if (!window.dialogs.warnings.isEmpty()) {
+        Fail(QStringLiteral("an export was reported as failed"));
+    }
+
+    Say("\nload average after: %s\n", LoadAverage().constData());
+    Say("%d clips of about %lld kB: window %.1f files/s (%.2f s), mediainfo %.1f files/s (%.2f "
+        "s); ratio window/mediainfo %.2f (target at least 1.8)\n",
+        kLargeFileCount, QFileInfo(largeFiles.front()).size() / 1024,
+        kLargeFileCount / large.seconds, large.seconds, kLargeFileCount / mediainfoSeconds,
+        mediainfoSeconds, mediainfoSeconds / large.seconds);
+    Say("%d small clips in %d folders: window %.1f files/s (%.2f s), quorvid-batch %.1f files/s "
+        "(%.2f s); window time / batch time %.2f (target at most 1.25)\n",
+        smallCount, kSmallFolderCount, smallCount / small.seconds, small.seconds,
+        smallCount / batchSeconds, batchSeconds, small.seconds / batchSeconds);
+    Say("window process's processor time a row: %.3f ms at %d rows, %.3f ms at %d rows (target "
+        "at most 0.3)\n",
+        1000 * large.processorSeconds / kLargeFileCount, kLargeFileCount,
+        1000 * small.processorSeconds / smallCount, smallCount);
+    Say("window process's memory over the run of %d rows: peak resident %ld MB (target under "
+        "300), grown by %ld MB, %.2f kB a row\n",
+        smallCount, small.peakKb / 1024, small.residentKb / 1024,
+        static_cast<double>(small.residentKb) / smallCount);
+    Say("longest event-loop gap: %lld ms at %d rows, %lld ms at %d rows (target under 100)\n",
+        large.longestGapMs, kLargeFileCount, small.longestGapMs, smallCount);
+    const auto printExport = [&](const char* what, const Measured& measured,
+                                 const QString& detail) {
+        Say("export at %d rows, %-15s %6.2f s, longest event-loop gap %lld ms, peak resident %ld "
+            "MB, %s\n",
+            smallCount, what, measured.seconds, measured.longestGapMs, measured.peakKb / 1024,
+            qPrintable(detail));
+    };
+    printExport("text file:", text, QStringLiteral("%1 MB").arg(textBytes / 1e6, 0, 'f', 1));
+    printExport("clipboard:", clipboard,
+                QStringLiteral("%1 M characters").arg(clipboardCharacters / 1e6, 0, 'f', 1));
+    printExport("workbook:", workbook, QStringLiteral("%1 MB").arg(workbookBytes / 1e6, 0, 'f', 1));
+    return 0;
+}

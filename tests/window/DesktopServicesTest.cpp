@@ -1,0 +1,26 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include "window/DesktopServices.h"
+
+namespace quorvid {
+namespace {
+
+TEST(ThrottledEventPump, ProgressIsDueAgainOnlyAfterItsPace) {
+    ThrottledEventPump pump;
+    QElapsedTimer sinceFirst;
+    sinceFirst.start();
+    EXPECT_TRUE(pump.ProgressDue());
+    const bool dueAtOnce = pump.ProgressDue();
+    // On a machine that stalled for the whole pace, the second answer may be yes.
+    if (sinceFirst.elapsed() < 40) {
+        EXPECT_FALSE(dueAtOnce);
+    }
+    QThread::msleep(60);
+    EXPECT_TRUE(pump.ProgressDue());
+}
+
+}  // namespace
+}  // namespace quorvid
