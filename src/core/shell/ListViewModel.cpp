@@ -108,6 +108,10 @@ void ListViewModel::RemoveItem(int index) {
     } else {
         rows_.erase(rows_.begin() + (index - 1));
     }
+    // Texts are kept until no row can use them any more.
+    if (rows_.empty()) {
+        texts_.Clear();
+    }
     // A view moves its current row on removal; the removed row's selection must
     // not pass to a neighbour, which a second removal would then take away.
     selected_ = stillSelected;

@@ -21,7 +21,7 @@ class ListViewModel : public QAbstractTableModel, public TableText {
     static constexpr int kDefaultColumnWidth = 1440;
     static constexpr int kTwipsPerPixel = 15;
     // While appends are paced, the views learn of new rows at most this often.
-    static constexpr int kAppendPaceMs = 100;
+    static constexpr int kAppendPaceMs = 200;
 
     // While one lives, rows appended reach the views together, at most every
     // kAppendPaceMs, instead of one at a time: a tree view lays out all its rows

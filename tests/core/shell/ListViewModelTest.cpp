@@ -115,6 +115,12 @@ TEST(ListViewModel, EqualCellTextsAreKeptOnce) {
     grid.AddItem(QStringLiteral("/v/new.mp4"));
     EXPECT_EQ(grid.ItemText(1), QStringLiteral("/v/new.mp4"));
     EXPECT_TRUE(grid.SubItem(1, 1).isEmpty());
+    // Removing the last row one at a time forgets the texts too.
+    grid.AddItem(QStringLiteral("/v/second.mp4"));
+    grid.RemoveItem(1);
+    EXPECT_EQ(grid.DistinctTextCount(), 3);
+    grid.RemoveItem(1);
+    EXPECT_EQ(grid.DistinctTextCount(), 1);
 }
 
 // Rows appended while appends are paced: the commands read them at once, the
