@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "core/extraction/FieldCatalogue.h"
+
 namespace bench {
 
 // Count copies of the named files of from in target, taken in turn and named
@@ -51,6 +53,28 @@ inline double ProcessorSeconds() {
     timespec now{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// A mediainfo --Inform template that prints the same library fields as a row.
+inline QString MediainfoTemplate(const QString& folder) {
+    QString sections[3];
+    for (const quorvid::CatalogueField& field : quorvid::FieldCatalogue()) {
+        if (field.source == quorvid::FieldSource::Library) {
+            QString& section = sections[static_cast<int>(field.stream)];
+            section += (section.isEmpty() ? QString() : QStringLiteral("|")) + QLatin1Char('%') +
+                       QString::fromWCharArray(field.parameter) + QLatin1Char('%');
+        }
+    }
+    const QString path = QDir(folder).filePath(QStringLiteral("template.txt"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        std::fprintf(stderr, "cannot write the mediainfo template\n");
+        std::exit(1);
+    }
+    file.write(QStringLiteral("General;%1\\n\nVideo;%2\\n\nAudio;%3\\n\n")
+                   .arg(sections[0], sections[1], sections[2])
+                   .toUtf8());
+    return path;
 }
 
 }  // namespace bench

@@ -121,26 +121,6 @@ Run RunOnce(const QStringList& paths, const std::optional<ExtractorPoolOptions>&
     return run;
 }
 
-QString MediainfoTemplate(const QString& folder) {
-    QString sections[3];
-    for (const CatalogueField& field : FieldCatalogue()) {
-        if (field.source == FieldSource::Library) {
-            QString& section = sections[static_cast<int>(field.stream)];
-            section += (section.isEmpty() ? QString() : QStringLiteral("|")) + QLatin1Char('%') +
-                       QString::fromWCharArray(field.parameter) + QLatin1Char('%');
-        }
-    }
-    const QString path = QDir(folder).filePath(QStringLiteral("template.txt"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        Fail(QStringLiteral("cannot write the template"));
-    }
-    file.write(QStringLiteral("General;%1\\n\nVideo;%2\\n\nAudio;%3\\n\n")
-                   .arg(sections[0], sections[1], sections[2])
-                   .toUtf8());
-    return path;
-}
-
 // Seconds of the mediainfo program over paths, or a negative number without it.
 double MediainfoSeconds(const QString& templatePath, const QStringList& paths, QString* sample) {
     const QString program = QStandardPaths::findExecutable(QStringLiteral("mediainfo"));
@@ -241,7 +221,7 @@ int main(int argc, char** argv) {
         QDir(folder.path()).filePath(QStringLiteral("clips")), folder.path(), count);
     ExtractorPoolOptions helpers;
     helpers.program = HelperProgram();
-    const QString templatePath = MediainfoTemplate(folder.path());
+    const QString templatePath = bench::MediainfoTemplate(folder.path());
 
     // Rounds alternate the three and keep each one's best, so that none pays
     // alone for a cold cache or a burst of other work on the machine.

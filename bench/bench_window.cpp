@@ -301,26 +301,6 @@ QString SmallFilesRoot(const QString& media, int count) {
     return root;
 }
 
-QString MediainfoTemplate(const QString& folder) {
-    QString sections[3];
-    for (const CatalogueField& field : FieldCatalogue()) {
-        if (field.source == FieldSource::Library) {
-            QString& section = sections[static_cast<int>(field.stream)];
-            section += (section.isEmpty() ? QString() : QStringLiteral("|")) + QLatin1Char('%') +
-                       QString::fromWCharArray(field.parameter) + QLatin1Char('%');
-        }
-    }
-    const QString path = QDir(folder).filePath(QStringLiteral("template.txt"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        Fail(QStringLiteral("cannot write the template"));
-    }
-    file.write(QStringLiteral("General;%1\\n\nVideo;%2\\n\nAudio;%3\\n\n")
-                   .arg(sections[0], sections[1], sections[2])
-                   .toUtf8());
-    return path;
-}
-
 // Wall seconds of a program run to its end with its output thrown away.
 double ProgramSeconds(const QString& program, const QStringList& arguments) {
     QProcess process;
@@ -447,7 +427,7 @@ int main(int argc, char** argv) {
         Fail(QStringLiteral("the media in %1 are incomplete; remove the folder").arg(media));
     }
     QTemporaryDir work;
-    const QString templatePath = MediainfoTemplate(work.path());
+    const QString templatePath = bench::MediainfoTemplate(work.path());
     BenchWindow window(work.path());
     Say("%d processors; load average %s\n", QThread::idealThreadCount(), LoadAverage().constData());
 
