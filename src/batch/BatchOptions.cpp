@@ -16,6 +16,9 @@ std::optional<OutputFormat> FormatNamed(const QString& name) {
     if (name == QLatin1String("json")) {
         return OutputFormat::Json;
     }
+    if (name == QLatin1String("xlsx")) {
+        return OutputFormat::Xlsx;
+    }
     return std::nullopt;
 }
 
@@ -70,7 +73,8 @@ std::optional<BatchOptions> ParseBatchOptions(const QStringList& arguments, QStr
             }
             const auto format = FormatNamed(*formatName);
             if (!format) {
-                error = QStringLiteral("unknown format '%1' (text, csv or json)").arg(*formatName);
+                error = QStringLiteral("unknown format '%1' (text, csv, json or xlsx)")
+                            .arg(*formatName);
                 return std::nullopt;
             }
             options.format = *format;
@@ -95,6 +99,20 @@ std::optional<BatchOptions> ParseBatchOptions(const QStringList& arguments, QStr
                 return std::nullopt;
             }
             options.extension = *extension;
+        } else if (name == QLatin1String("-j") || name == QLatin1String("--jobs")) {
+            const auto jobs = takeValue();
+            if (!jobs) {
+                return std::nullopt;
+            }
+            bool number = false;
+            const int count = jobs->toInt(&number);
+            if (!number || count < 1 || count > kMostJobs) {
+                error = QStringLiteral("the number of jobs '%1' is no whole number from 1 to %2")
+                            .arg(*jobs)
+                            .arg(kMostJobs);
+                return std::nullopt;
+            }
+            options.jobs = count;
         } else if (name == QLatin1String("--file-timeout")) {
             const auto seconds = takeValue();
             if (!seconds) {
@@ -151,6 +169,12 @@ std::optional<BatchOptions> ParseBatchOptions(const QStringList& arguments, QStr
         error = QStringLiteral("--list-files goes with neither --update nor --merge");
         return std::nullopt;
     }
+    // A workbook is binary: never for standard output, least of all a terminal.
+    if (options.format == OutputFormat::Xlsx && options.outputFile.isEmpty() &&
+        !options.listFiles) {
+        error = QStringLiteral("--format xlsx writes a workbook file only: give it with -o FILE");
+        return std::nullopt;
+    }
     if (options.merge && options.paths.contains(QStringLiteral("-"))) {
         error = QStringLiteral("--merge reads its parts from files, not standard input");
         return std::nullopt;
@@ -174,9 +198,13 @@ QString BatchHelpText() {
         "      --format FORMAT  text (default): the window's text file, columns padded\n"
         "                       with spaces, each cell followed by a TAB, CR LF lines;\n"
         "                       csv: RFC 4180 CSV in UTF-8 with a header line;\n"
-        "                       json: JSON Lines, one object per file, as files finish\n"
+        "                       json: JSON Lines, one object per file, as files finish;\n"
+        "                       xlsx: the window's Excel workbook (one sheet, every\n"
+        "                       cell text, columns fitted); needs -o\n"
         "  -o, --output FILE    write to FILE, replaced only when the run succeeds\n"
         "                       (default: standard output)\n"
+        "  -j, --jobs N         read the files in N helper processes, 1 to 256\n"
+        "                       (default: one per processor)\n"
         "      --file-timeout SECONDS\n"
         "                       give up a file whose reading makes no progress for this\n"
         "                       long (default 60); its library cells stay empty\n"
@@ -192,13 +220,18 @@ QString BatchHelpText() {
         "                       the row of the last\n"
         "      --list-files     write the paths of the files a run would read, in its\n"
         "                       order, one a line (NUL-ended with -0), and read none\n"
-        "  -q, --quiet          no progress line on standard error\n"
+        "  -q, --quiet          no progress line on standard error (shown only on a\n"
+        "                       terminal: files done, files per second, time left)\n"
         "  -h, --help           show this help and end\n"
         "  -V, --version        show the version and end\n"
         "\n"
         "Each failed step is one line on standard error. Exit status: 0 when nothing\n"
         "failed, 1 when some files had failures (their rows are still written), 2 for\n"
-        "a usage error or output that cannot be written.\n");
+        "a usage error or output that cannot be written.\n"
+        "\n"
+        "Text, CSV and workbook rows wait in an unnamed scratch file in the output\n"
+        "file's folder (in TMPDIR for standard output) until every width and detail\n"
+        "column is known, so memory stays flat however many files there are.\n");
 }
 
 }  // namespace quorvid

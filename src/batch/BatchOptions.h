@@ -7,7 +7,10 @@
 
 namespace quorvid {
 
-enum class OutputFormat { Text, Csv, Json };
+enum class OutputFormat { Text, Csv, Json, Xlsx };
+
+// The most helper processes -j takes: far more than any machine has cores.
+inline constexpr int kMostJobs = 256;
 
 struct BatchOptions {
     // Files and folders in the order given; "-" stands for standard input.
@@ -23,6 +26,8 @@ struct BatchOptions {
     bool merge = false;
     // --list-files: the paths of the files a run would read, and no row.
     bool listFiles = false;
+    // The helper processes that read the files; 0: one per core.
+    int jobs = 0;
     // A file whose reading makes no progress for this long is given up.
     std::chrono::milliseconds fileTimeout = std::chrono::seconds(60);
     bool quiet = false;

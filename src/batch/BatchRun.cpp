@@ -4,15 +4,16 @@
 
 #include <QDir>
 #include <QFile>
-#include <QStringEncoder>
+#include <QFileInfo>
 #include <cstdio>
 #include <functional>
 #include <memory>
 
-#include "core/export/AlignedTextLayout.h"
+#include "batch/CheckingEvents.h"
+#include "batch/Spool.h"
+#include "batch/TableWriters.h"
 #include "core/export/JsonRowReader.h"
 #include "core/export/RecordFormats.h"
-#include "core/export/TextFileLine.h"
 #include "core/input/AddFolder.h"
 #include "core/input/FolderWalk.h"
 #include "core/input/SampleFiles.h"
@@ -41,16 +42,6 @@ QString OneLine(const QString& text) {
     }
     return line;
 }
-
-// Runs a check at each yield: the folder walk's yields check for Ctrl+C.
-class WalkEvents : public EventPump {
-  public:
-    explicit WalkEvents(std::function<void()> check) : check_(std::move(check)) {}
-    void DoEvents() override { check_(); }
-
-  private:
-    std::function<void()> check_;
-};
 
 }  // namespace
 
@@ -85,9 +76,11 @@ void BatchRun::ReportFailure(const QString& file, const QString& description, in
 
 void BatchRun::Gather(const QString& argument) {
     const QString path = QDir::current().absoluteFilePath(argument);
-    givenPaths_.push_back(path);
+    if (update_) {
+        givenPaths_.push_back(path);
+    }
     if (IsFolder(path)) {
-        WalkEvents events([this] { ThrowWhenInterrupted(); });
+        CheckingEvents events([this] { ThrowWhenInterrupted(); });
         FolderQueue queue{path + QDir::separator()};
         GetSubDirectories2016(events, WalkFailuresTo([&](int step, const QString& description) {
                                   ReportFailure(argument, description, step);
@@ -100,9 +93,9 @@ void BatchRun::Gather(const QString& argument) {
                     ReportFailure(argument, *failure, step);
                 }
             },
-            [&](const QString& file) { files_.push_back(file); });
+            [&](const QString& file) { files_->Append(file); });
     } else if (PathExists(path)) {
-        files_.push_back(path);
+        files_->Append(path);
     } else {
         ReportProblem(QStringLiteral("%1: no such file or folder").arg(argument));
     }
@@ -145,16 +138,62 @@ void BatchRun::GatherFromStandardInput() {
     }
 }
 
+StepFailure BatchRun::ScratchFileFailure(const Spool& spool) {
+    return StepFailure(
+        QStringLiteral("the output was not written (the scratch file in %1 could not be "
+                       "written: %2)")
+            .arg(spool.folder(), spool.errorString()));
+}
+
+void BatchRun::StartReadingFiles() {
+    if (!files_->StartReading()) {
+        throw ScratchFileFailure(files_->spool());
+    }
+}
+
+QString BatchRun::FileAt(qsizetype position) {
+    std::optional<QString> file = files_->At(position);
+    if (!file) {
+        throw ScratchFileFailure(files_->spool());
+    }
+    return std::move(*file);
+}
+
+std::unique_ptr<TableWriter> BatchRun::MakeTableWriter(SafeFileWriter& output,
+                                                       const ResultsStore& store) {
+    switch (options_.format) {
+        case OutputFormat::Text:
+            return std::make_unique<TextTableWriter>(store, output);
+        case OutputFormat::Csv:
+            return std::make_unique<CsvTableWriter>(output);
+        case OutputFormat::Xlsx:
+            return std::make_unique<XlsxTableWriter>(
+                output, options_.outputFile, spoolFolder_,
+                [this, &store](int step, const QString& description) {
+                    ReportFailure(store.ItemText(1), description, step);
+                });
+        case OutputFormat::Json:
+            break;
+    }
+    return nullptr;
+}
+
 void BatchRun::Extract(SafeFileWriter& output) {
     ResultsStore store;
-    const bool streaming = options_.format == OutputFormat::Json;
-    const auto total = static_cast<qsizetype>(plan_ ? plan_->rows.size() : files_.size());
+    const std::unique_ptr<TableWriter> table = MakeTableWriter(output, store);
+    // Rows of the formats that wait for the last row before their first line.
+    std::unique_ptr<Spool> rows;
+    if (table) {
+        rows = std::make_unique<Spool>(spoolFolder_);
+        if (!rows->isOpen()) {
+            throw ScratchFileFailure(*rows);
+        }
+    }
+    StartReadingFiles();
+    const auto total = static_cast<qsizetype>(plan_ ? plan_->rows.size() : files_->size());
     ExtractionFeed feed(
-        helpers_, inProcess_,
-        [this](int position) -> std::optional<QString> {
-            return files_[static_cast<size_t>(position - 1)];
-        },
-        static_cast<int>(files_.size()));
+        helpers_, inProcess_, [this](int position) { return files_->At(position); },
+        static_cast<int>(files_->size()));
     qsizetype read = 0;
     for (qsizetype taken = 0; taken < total; ++taken) {
         const qsizetype stored = plan_ ? plan_->rows[size_t(taken)] : RowPlan::kReadNext;
@@ -164,13 +203,14 @@ void BatchRun::Extract(SafeFileWriter& output) {
             progress_.Show(taken, total, FileNameFromPath(row.path));
             WriteJsonRow(store, stored_->Read(row));
         } else {
-            const QString& path = files_[static_cast<size_t>(read++)];
+            const QString path = FileAt(++read);
             std::optional<FileExtraction> extraction;
             while (!extraction) {
                 ThrowWhenInterrupted();
                 progress_.Show(taken, total, FileNameFromPath(path));
                 extraction = feed.Take(static_cast<int>(read), path, kProgressTick);
             }
+            files_->LetGoBefore(read + 1);
             // Ctrl+C at a terminal reaches the helpers too: a file whose helper it
             // stopped is no failure to report.
             ThrowWhenInterrupted();
@@ -179,34 +219,45 @@ void BatchRun::Extract(SafeFileWriter& output) {
             });
             WriteExtractionRow(procedure, store, *extraction);
         }
-        if (streaming) {
-            output.Write(JsonRowLine(store, store.ItemCount()));
+        if (table) {
+            table->Measure(store);
+            rows->Append(JsonRowLine(store, 1));
+        } else {
+            output.Write(JsonRowLine(store, 1));
             output.Flush();
-            store.ClearRows();
         }
+        store.ClearRows();
     }
     progress_.Show(total, total, QString());
     progress_.Clear();
-    if (options_.format == OutputFormat::Csv) {
-        output.Write(CsvHeaderLine(store));
-        for (int row = 1; row <= store.ItemCount(); ++row) {
-            output.Write(CsvRowLine(store, row));
-        }
-    } else if (options_.format == OutputFormat::Text) {
-        WalkEvents noYields([] {});
-        AlignedTextLayout layout(store, noYields);
-        layout.MeasureWidths(AlignedTextLayout::Headers::Count,
-                             [](const StepFailure& failure) { throw failure; });
-        QStringEncoder encoder(QStringConverter::System);
-        output.Write(TextFileLine(encoder, layout.HeaderLine()));
-        QString line;
-        line.reserve(layout.LineLength());
-        for (int row = 1; row <= store.ItemCount(); ++row) {
-            line.resize(0);
-            layout.AppendRow(line, row);
-            output.Write(TextFileLine(encoder, line));
-        }
+    if (table) {
+        WriteTable(*table, *rows, store);
     }
+}
+
+void BatchRun::WriteTable(TableWriter& table, Spool& rows, ResultsStore& store) {
+    if (!rows.Rewind()) {
+        throw ScratchFileFailure(rows);
+    }
+    table.WriteHeader(store);
+    while (std::optional<QByteArray> line = rows.Next<QByteArray>()) {
+        ThrowWhenInterrupted();
+        line->chop(1);  // the LF
+        QString error;
+        const std::optional<JsonRow> row = ParseJsonRowLine(*line, error);
+        if (!row) {
+            throw StepFailure(QStringLiteral("the output was not written (a row of the scratch "
+                                             "file in %1 came back damaged: %2)")
+                                  .arg(rows.folder(), error));
+        }
+        store.ClearRows();
+        WriteJsonRow(store, *row);
+        table.WriteRow(store);
+    }
+    if (!rows.errorString().isEmpty()) {
+        throw ScratchFileFailure(rows);
+    }
+    table.Finish();
 }
 
 int BatchRun::Run() {
@@ -228,6 +279,15 @@ int BatchRun::Run() {
         ReportProblem(QStringLiteral("%1: not a regular file; left as it is").arg(outputFile));
         return kExitUsageOrOutput;
     }
+    spoolFolder_ = outputFile.isEmpty() ? QDir::tempPath() : QFileInfo(outputFile).absolutePath();
+    files_ = std::make_unique<FileList>(spoolFolder_);
+    if (!files_->spool().isOpen()) {
+        ReportProblem(QStringLiteral("%1: no scratch file can be made in this folder (%2)%3")
+                          .arg(spoolFolder_, files_->spool().errorString(),
+                               outputFile.isEmpty() ? QStringLiteral("; TMPDIR may name another")
+                                                    : QString()));
+        return kExitUsageOrOutput;
+    }
     if (!options_.merge) {
         for (const QString& argument : options_.paths) {
             if (argument == QLatin1String("-")) {
@@ -237,15 +297,16 @@ int BatchRun::Run() {
             }
         }
     }
-    PlanRows();
     try {
+        PlanRows();
         if (options_.listFiles) {
             WriteFileList(*output);
         } else {
             Extract(*output);
         }
     } catch (const StepFailure& failure) {
-        // A stored row that can no longer be read: no partial output.
+        // A stored row that can no longer be read, a scratch file or a workbook
+        // that cannot be written: no partial output.
         ReportProblem(failure.description());
         return kExitUsageOrOutput;
     }

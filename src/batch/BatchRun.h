@@ -9,15 +9,20 @@
 
 #include "batch/BatchOptions.h"
 #include "batch/CatalogueUpdate.h"
+#include "batch/FileList.h"
 #include "batch/ProgressLine.h"
 #include "batch/RowPlan.h"
 #include "batch/StoredRows.h"
+#include "core/shell/StepFailure.h"
 
 namespace quorvid {
 
 class ExtractorPool;
 class FileExtractor;
+class ResultsStore;
 class SafeFileWriter;
+class Spool;
+class TableWriter;
 
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitSomeFilesFailed = 1;
@@ -46,6 +51,15 @@ class BatchRun {
     void Gather(const QString& argument);
     void GatherFromStandardInput();
     void Extract(SafeFileWriter& output);
+    // The writer of the formats that wait for every row; none for JSON Lines.
+    std::unique_ptr<TableWriter> MakeTableWriter(SafeFileWriter& output, const ResultsStore& store);
+    void WriteTable(TableWriter& table, Spool& rows, ResultsStore& store);
+    // Reading files_ back: both throw StepFailure when the list cannot be
+    // written or read back.
+    void StartReadingFiles();
+    QString FileAt(qsizetype position);
+    // Why a scratch file left the output unwritten.
+    static StepFailure ScratchFileFailure(const Spool& spool);
     void ReportFailure(const QString& file, const QString& description, int step);
     void ReportProblem(const QString& text);
     void ThrowWhenInterrupted() const;
@@ -62,8 +76,11 @@ class BatchRun {
     const FileExtractor& inProcess_;
     const volatile std::sig_atomic_t& interrupted_;
     ProgressLine progress_;
+    // Where the scratch files go: beside the output, which has room for what
+    // they hold, or in the temporary folder for standard output.
+    QString spoolFolder_;
     // The files to read, in the order their rows are written.
-    std::vector<QString> files_;
+    std::unique_ptr<FileList> files_;
     // The paths given, absolute, for --update.
     std::vector<QString> givenPaths_;
     std::unique_ptr<StoredRows> stored_;

@@ -35,9 +35,19 @@ bool BatchRun::LoadStoredRows() {
 
 void BatchRun::PlanRows() {
     if (update_) {
+        // The catalogue's rows are in memory anyway; so are the files found.
         std::vector<QString> found;
-        found.swap(files_);
-        plan_ = update_->Plan(givenPaths_, found, files_);
+        StartReadingFiles();
+        for (qsizetype position = 1; position <= files_->size(); ++position) {
+            found.push_back(FileAt(position));
+            files_->LetGoBefore(position + 1);
+        }
+        std::vector<QString> toRead;
+        plan_ = update_->Plan(givenPaths_, found, toRead);
+        files_ = std::make_unique<FileList>(spoolFolder_);
+        for (const QString& file : toRead) {
+            files_->Append(file);
+        }
     } else if (options_.merge) {
         plan_ = MergePlan(*stored_, [this](const StoredRows::Row& kept) {
             Say(QStringLiteral("%1: more than one row; the last, from %2, is written")
@@ -48,9 +58,11 @@ void BatchRun::PlanRows() {
 
 void BatchRun::WriteFileList(SafeFileWriter& output) {
     const char end = options_.nulSeparated ? '\0' : '\n';
-    for (const QString& file : files_) {
+    StartReadingFiles();
+    for (qsizetype position = 1; position <= files_->size(); ++position) {
         ThrowWhenInterrupted();
-        output.Write(QFile::encodeName(file) + end);
+        output.Write(QFile::encodeName(FileAt(position)) + end);
+        files_->LetGoBefore(position + 1);
     }
 }
 

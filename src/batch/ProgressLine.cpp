@@ -10,6 +10,9 @@ namespace quorvid {
 namespace {
 
 constexpr qint64 kMillisecondsBetweenDraws = 100;
+// The pace of fewer files, or of a shorter time, says little of the rest.
+constexpr qsizetype kFilesBeforeEstimate = 3;
+constexpr qint64 kMillisecondsBeforeEstimate = 1000;
 
 int TerminalColumns() {
     winsize size{};
@@ -19,21 +22,43 @@ int TerminalColumns() {
     return 80;
 }
 
-}  // namespace
-
-ProgressLine::ProgressLine(bool wanted) : enabled_(wanted && isatty(STDERR_FILENO) == 1) {
-    sinceStart_.start();
+// The time the files left take at the pace of those done; empty while too few
+// files or too little time went by for the pace to mean anything.
+QString TimeLeft(qsizetype done, qsizetype total, qint64 elapsedMilliseconds) {
+    if (done < kFilesBeforeEstimate || elapsedMilliseconds < kMillisecondsBeforeEstimate) {
+        return {};
+    }
+    const qint64 seconds = (elapsedMilliseconds * (total - done) / done + 999) / 1000;
+    if (seconds < 60) {
+        return QStringLiteral("%1 s left").arg(seconds);
+    }
+    if (seconds < 3600) {
+        return QStringLiteral("%1 min %2 s left").arg(seconds / 60).arg(seconds % 60);
+    }
+    return QStringLiteral("%1 h %2 min left").arg(seconds / 3600).arg(seconds % 3600 / 60);
 }
 
+}  // namespace
+
+ProgressLine::ProgressLine(bool wanted) : enabled_(wanted && isatty(STDERR_FILENO) == 1) {}
+
 void ProgressLine::Show(qsizetype done, qsizetype total, const QString& currentName) {
+    if (!sinceStart_.isValid()) {
+        sinceStart_.start();
+    }
     if (!enabled_ || (sinceDraw_.isValid() && sinceDraw_.elapsed() < kMillisecondsBetweenDraws)) {
         return;
     }
     sinceDraw_.start();
-    const double seconds = static_cast<double>(sinceStart_.elapsed()) / 1000;
-    const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
+    const qint64 elapsed = sinceStart_.elapsed();
+    const double rate = elapsed > 0 ? static_cast<double>(done) * 1000 / elapsed : 0;
     QString line =
-        QStringLiteral("%1 of %2 files, %3 files/s  ").arg(done).arg(total).arg(rate, 0, 'f', 1);
+        QStringLiteral("%1 of %2 files, %3 files/s").arg(done).arg(total).arg(rate, 0, 'f', 1);
+    const QString timeLeft = TimeLeft(done, total, elapsed);
+    if (!timeLeft.isEmpty()) {
+        line += QStringLiteral(", ") + timeLeft;
+    }
+    line += QStringLiteral("  ");
     // A name with control characters would move the cursor.
     for (const QChar character : currentName) {
         line.append(character.isPrint() ? character : QChar(u'?'));

@@ -88,6 +88,7 @@ int main(int argc, char* argv[]) {
     const FileExtractor inProcess(library, shell);
     ExtractorPoolOptions helpers = ProgramExtractorOptions(programFolder);
     helpers.watchdog = options->fileTimeout;
+    helpers.helperCount = options->jobs;
     // Once the run has begun its lines go below its progress line.
     BatchRun* run = nullptr;
     helpers.diagnostics = [&run](const QString& line) {

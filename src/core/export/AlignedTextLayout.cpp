@@ -54,6 +54,22 @@ void AlignedTextLayout::MeasureWidths(Headers headers,
     }
 }
 
+void AlignedTextLayout::WidenToHeaders() {
+    const int columns = grid_.ColumnCount();
+    for (int column = static_cast<int>(widths_.size()) + 1; column <= columns; ++column) {
+        widths_.push_back(static_cast<int>(grid_.ColumnText(column).size()));
+    }
+}
+
+void AlignedTextLayout::WidenToRow(int row) {
+    WidenToHeaders();
+    const int columns = static_cast<int>(widths_.size());
+    for (int column = 1; column <= columns; ++column) {
+        int& width = widths_[static_cast<size_t>(column - 1)];
+        width = std::max(width, static_cast<int>(CellText(grid_, row, column).size()));
+    }
+}
+
 qsizetype AlignedTextLayout::LineLength() const {
     return std::accumulate(widths_.begin(), widths_.end(), qsizetype{0}) +
            static_cast<qsizetype>(widths_.size());

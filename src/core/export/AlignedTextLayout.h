@@ -36,6 +36,11 @@ class AlignedTextLayout {
     // Widths over every row whatever its check state, yielding once per cell.
     // A column whose rows vanish keeps the width measured up to then.
     void MeasureWidths(Headers headers, const ColumnFailureHandler& onColumnFailure);
+    // Widths measured one row at a time, for rows let go once measured: the
+    // headers of the columns added since the last call count first, then the
+    // cells of the row.
+    void WidenToHeaders();
+    void WidenToRow(int row);
     const std::vector<int>& widths() const { return widths_; }
     // The sum of the widths plus one TAB per column: a line's length when no
     // text outgrew its width since the measuring.

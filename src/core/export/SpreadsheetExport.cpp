@@ -13,10 +13,9 @@
 #include "core/shell/Platform.h"
 #include "core/shell/ProcedureLocations.h"
 #include "core/shell/ReportSteps.h"
+#include "core/shell/TableText.h"
 
 namespace quorvid {
-
-namespace {}  // namespace
 
 bool SaveResultsAsExcelFileIsExcelInstalled(Platform& platform) {
     try {
@@ -40,6 +39,35 @@ QString SpreadsheetCellText(const QString& text, int column) {
     QString cleaned = text;
     cleaned.remove(u'=');
     return cleaned;
+}
+
+void WriteSpreadsheetHeaderRow(ReportingProcedure& procedure, EventPump& events,
+                               const TableText& table, SpreadsheetWorkbook& workbook) {
+    const int columns = table.ColumnCount();
+    for (int column = 1; column <= columns; ++column) {
+        events.DoEvents();
+        procedure.Step(step::spreadsheet::kHeaderCell,
+                       [&] { workbook.SetCellText(1, column, table.ColumnText(column)); });
+    }
+}
+
+bool WriteSpreadsheetRow(ReportingProcedure& procedure, EventPump& events, const TableText& table,
+                         int row, SpreadsheetWorkbook& workbook, int sheetRow) {
+    const int columns = table.ColumnCount();
+    for (int column = 1; column <= columns; ++column) {
+        events.DoEvents();
+        QString text;
+        // The grid cleared under the export: the rows after this one are gone
+        // too, so stop with one report instead of one per cell.
+        if (!procedure.Step(step::spreadsheet::kReadCell,
+                            [&] { text = AlignedTextLayout::CellText(table, row, column); })) {
+            return false;
+        }
+        procedure.Step(step::spreadsheet::kWriteCell, [&] {
+            workbook.SetCellText(sheetRow, column, SpreadsheetCellText(text, column));
+        });
+    }
+    return true;
 }
 
 void SaveResultsAsSpreadsheetCommand(CommandContext& context) {
@@ -71,37 +99,13 @@ void SaveResultsAsSpreadsheetCommand(CommandContext& context) {
         return;
     }
 
-    const int columns = grid.ColumnCount();
-    for (int column = 1; column <= columns; ++column) {
-        events.DoEvents();
-        procedure.Step(step::spreadsheet::kHeaderCell,
-                       [&] { workbook->SetCellText(1, column, grid.ColumnText(column)); });
-    }
-
-    int sheetRow = 2;
+    WriteSpreadsheetHeaderRow(procedure, events, grid, *workbook);
     const int rows = grid.ItemCount();
     for (int row = 1; row <= rows; ++row) {
         events.DoEvents();
-        const int rowColumns = grid.ColumnCount();
-        bool gridChanged = false;
-        for (int column = 1; column <= rowColumns; ++column) {
-            events.DoEvents();
-            QString text;
-            // The grid cleared under the export: the rows after this one are gone
-            // too, so stop with one report instead of one per cell.
-            if (!procedure.Step(step::spreadsheet::kReadCell,
-                                [&] { text = AlignedTextLayout::CellText(grid, row, column); })) {
-                gridChanged = true;
-                break;
-            }
-            procedure.Step(step::spreadsheet::kWriteCell, [&] {
-                workbook->SetCellText(sheetRow, column, SpreadsheetCellText(text, column));
-            });
-        }
-        if (gridChanged) {
+        if (!WriteSpreadsheetRow(procedure, events, grid, row, *workbook, row + 1)) {
             break;
         }
-        ++sheetRow;
     }
 
     procedure.Step(step::spreadsheet::kAutoFit, [&] { workbook->AutoFitColumns(); });

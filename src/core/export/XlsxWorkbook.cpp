@@ -35,11 +35,13 @@ int LongestLine(const QString& text) {
 
 }  // namespace
 
-XlsxWorkbook::XlsxWorkbook(const QString& path)
-    : path_(path), tempFolder_(QFile::encodeName(QDir::tempPath())) {
+XlsxWorkbook::XlsxWorkbook(const QString& path, const QString& scratchFolder)
+    : path_(path),
+      scratchFolder_(
+          QFile::encodeName(scratchFolder.isEmpty() ? QDir::tempPath() : scratchFolder)) {
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
-    options.tmpdir = tempFolder_.data();
+    options.tmpdir = scratchFolder_.data();
     const QByteArray file = QFile::encodeName(path);
     workbook_ = workbook_new_opt(file.constData(), &options);
     if (workbook_ == nullptr) {

@@ -17,7 +17,9 @@ namespace quorvid {
 // fills them.
 class XlsxWorkbook : public SpreadsheetWorkbook {
   public:
-    explicit XlsxWorkbook(const QString& path);
+    // The library streams the rows through unnamed scratch files in
+    // scratchFolder; empty: the temporary folder (it honours TMPDIR this way).
+    explicit XlsxWorkbook(const QString& path, const QString& scratchFolder = {});
     ~XlsxWorkbook() override;
     XlsxWorkbook(const XlsxWorkbook&) = delete;
     XlsxWorkbook& operator=(const XlsxWorkbook&) = delete;
@@ -32,8 +34,7 @@ class XlsxWorkbook : public SpreadsheetWorkbook {
 
   private:
     QString path_;
-    // The library streams rows through scratch files here (it honours TMPDIR this way).
-    QByteArray tempFolder_;
+    QByteArray scratchFolder_;
     lxw_workbook* workbook_ = nullptr;
     lxw_worksheet* sheet_ = nullptr;
     std::vector<int> longestLines_;

@@ -54,6 +54,13 @@ void SafeFileWriter::OpenStandardOutput() {
     openState_ = OpenState::kOpen;
 }
 
+QString SafeFileWriter::PathForOtherWriters() const {
+    if (!isOpen() || closed_ || device_->fileName().isEmpty()) {
+        return {};
+    }
+    return QStringLiteral("/proc/self/fd/%1").arg(device_->handle());
+}
+
 bool SafeFileWriter::Fail(const QString& description) {
     if (error_.isEmpty()) {
         error_ = description;

@@ -37,6 +37,12 @@ class SafeFileWriter {
     // a failed write leaves only part of the new bytes instead of the old file.
     bool keepsOldFileOnFailure() const { return device_ == &safeFile_; }
 
+    // A name by which a library that writes files only by name (the workbook
+    // writer) writes this file's bytes itself, in place of Write: the open
+    // file's entry in /proc, so the bytes still go where Commit puts them.
+    // Empty for standard output or when the writer is not open.
+    QString PathForOtherWriters() const;
+
     // False once anything failed, or after Commit or Discard.
     bool Write(const QByteArray& bytes);
     // Hands what was written on at once where a reader may see it before
