@@ -49,8 +49,6 @@ namespace {
 
 constexpr int kLargeFileCount = 1000;
 constexpr int kDefaultSmallFileCount = 100000;
-constexpr int kSmallFolderCount = 100;
-constexpr int kDistinctSmallClips = 100;
 constexpr int kLargeRounds = 2;
 
 [[noreturn]] void Fail(const QString& why) {
@@ -183,12 +181,6 @@ Measured Measure(Action&& action) {
     return measured;
 }
 
-// The media are made once and kept; a folder holds a set once its marker is there.
-QString MediaFolder() {
-    const QString configured = qEnvironmentVariable("QUORVID_BENCH_MEDIA");
-    return configured.isEmpty() ? QStringLiteral("/tmp/quorvid-bench-media") : configured;
-}
-
 QStringList FilesUnder(const QString& folder) {
     QStringList files;
     QDirIterator walk(folder, QDir::Files, QDirIterator::Subdirectories);
@@ -199,6 +191,7 @@ QStringList FilesUnder(const QString& folder) {
     return files;
 }
 
+// A folder holds a set once its marker is there.
 QStringList LargeFiles(const QString& media) {
     const QString target = QDir(media).filePath(QStringLiteral("large"));
     const QString marker = QDir(target).filePath(QStringLiteral(".complete"));
@@ -210,95 +203,6 @@ QStringList LargeFiles(const QString& media) {
         QFile(marker).open(QIODevice::WriteOnly);
     }
     return FilesUnder(target);
-}
-
-void RunFfmpeg(const QStringList& arguments) {
-    QProcess ffmpeg;
-    ffmpeg.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    ffmpeg.start(QStringLiteral("ffmpeg"),
-                 QStringList{"-hide_banner", "-loglevel", "error", "-y"} + arguments);
-    if (!ffmpeg.waitForFinished(-1) || ffmpeg.exitCode() != 0) {
-        Fail(QStringLiteral("ffmpeg failed: ") + arguments.join(u' '));
-    }
-}
-
-// One-second clips of 10 to 80 kB in several containers and picture sizes.
-QStringList MakeSmallClips(const QString& folder) {
-    QDir().mkpath(folder);
-    struct Kind {
-        const char* extension;
-        QStringList codecs;
-    };
-    const Kind kinds[] = {
-        {"mp4", {"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac"}},
-        {"mkv",
-         {"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "libvorbis"}},
-        {"avi", {"-c:v", "mpeg4", "-c:a", "libmp3lame"}},
-        {"webm", {"-c:v", "libvpx", "-c:a", "libvorbis"}},
-        {"mov", {"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac"}},
-    };
-    const char* sizes[] = {"160x120", "320x180", "320x240", "480x270", "640x360"};
-    QStringList names;
-    for (int i = 0; i < kDistinctSmallClips; ++i) {
-        const Kind& kind = kinds[i % 5];
-        const QString size = QString::fromLatin1(sizes[(i / 5) % 5]);
-        // 60 to 560 kb/s for one second: 10 to 80 kB with the sound.
-        const int videoKbps = 60 + (i * 37) % 500;
-        const QString name = QStringLiteral("clip%1-%2-%3k.%4")
-                                 .arg(i, 3, 10, QLatin1Char('0'))
-                                 .arg(size)
-                                 .arg(videoKbps)
-                                 .arg(QString::fromLatin1(kind.extension));
-        RunFfmpeg(
-            QStringList{
-                "-f", "lavfi", "-i",
-                QStringLiteral("testsrc2=size=%1:rate=%2:duration=1")
-                    .arg(size)
-                    .arg(i % 2 == 0 ? 25 : 30),
-                "-f", "lavfi", "-i",
-                QStringLiteral("sine=frequency=%1:sample_rate=44100:duration=1").arg(220 + i * 10),
-                "-map_metadata", "-1", "-b:v", QStringLiteral("%1k").arg(videoKbps), "-b:a", "48k",
-                "-shortest"} +
-            kind.codecs + QStringList{QDir(folder).filePath(name)});
-        names << name;
-    }
-    return names;
-}
-
-// count files in kSmallFolderCount folders, hard links to the distinct clips.
-QString SmallFilesRoot(const QString& media, int count) {
-    const QString root = QDir(media).filePath(QStringLiteral("small-%1").arg(count));
-    const QString marker = QDir(root).filePath(QStringLiteral(".complete"));
-    if (QFileInfo::exists(marker)) {
-        return root;
-    }
-    QDir(root).removeRecursively();
-    const QString clips = QDir(media).filePath(QStringLiteral("small-clips"));
-    QStringList names = QDir(clips).entryList(QDir::Files, QDir::Name);
-    if (names.size() < kDistinctSmallClips) {
-        Say("making %d small clips in %s ...\n", kDistinctSmallClips, qPrintable(clips));
-        names = MakeSmallClips(clips);
-    }
-    Say("linking %d small files into %d folders of %s ...\n", count, kSmallFolderCount,
-        qPrintable(root));
-    for (int i = 0; i < count; ++i) {
-        const int folderNumber = i % kSmallFolderCount;
-        const QString folder = QDir(root).filePath(
-            QStringLiteral("folder%1").arg(folderNumber, 3, 10, QLatin1Char('0')));
-        if (i < kSmallFolderCount) {
-            QDir().mkpath(folder);
-        }
-        const QString& name = names[(i * 7) % names.size()];
-        const QString from = QDir(clips).filePath(name);
-        const QString to = QDir(folder).filePath(
-            QStringLiteral("%1-%2").arg(i / kSmallFolderCount, 5, 10, QLatin1Char('0')).arg(name));
-        if (::link(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0 &&
-            !QFile::copy(from, to)) {
-            Fail(QStringLiteral("cannot make ") + to);
-        }
-    }
-    QFile(marker).open(QIODevice::WriteOnly);
-    return root;
 }
 
 // Wall seconds of a program run to its end with its output thrown away.
@@ -412,16 +316,16 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     const int smallCount = SmallFileCount(argc, argv);
-    if (smallCount < kSmallFolderCount) {
-        Fail(QStringLiteral("at least %1 small files").arg(kSmallFolderCount));
+    if (smallCount < bench::kSmallFolderCount) {
+        Fail(QStringLiteral("at least %1 small files").arg(bench::kSmallFolderCount));
     }
     const QString mediainfo = QStandardPaths::findExecutable(QStringLiteral("mediainfo"));
     if (mediainfo.isEmpty()) {
         Fail(QStringLiteral("the mediainfo program is not installed"));
     }
-    const QString media = MediaFolder();
+    const QString media = bench::MediaFolder();
     const QStringList largeFiles = LargeFiles(media);
-    const QString smallRoot = SmallFilesRoot(media, smallCount);
+    const QString smallRoot = bench::SmallFilesRoot(media, smallCount);
     const QStringList smallFiles = FilesUnder(smallRoot);
     if (largeFiles.size() != kLargeFileCount || smallFiles.size() != smallCount) {
         Fail(QStringLiteral("the media in %1 are incomplete; remove the folder").arg(media));
@@ -481,7 +385,7 @@ int main(int argc, char** argv) {
         mediainfoSeconds, mediainfoSeconds / large.seconds);
     Say("%d small clips in %d folders: window %.1f files/s (%.2f s), quorvid-batch %.1f files/s "
         "(%.2f s); window time / batch time %.2f (target at most 1.25)\n",
-        smallCount, kSmallFolderCount, smallCount / small.seconds, small.seconds,
+        smallCount, bench::kSmallFolderCount, smallCount / small.seconds, small.seconds,
         smallCount / batchSeconds, batchSeconds, small.seconds / batchSeconds);
     Say("window process's processor time a row: %.3f ms at %d rows, %.3f ms at %d rows (target "
         "at most 0.3)\n",
