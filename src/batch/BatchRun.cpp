@@ -240,7 +240,7 @@ void BatchRun::WriteTable(TableWriter& table, Spool& rows, ResultsStore& store) 
         throw ScratchFileFailure(rows);
     }
     table.WriteHeader(store);
-    while (std::optional<QByteArray> line = rows.Next<QByteArray>()) {
+    while (std::optional<QByteArray> line = rows.NextBytes()) {
         ThrowWhenInterrupted();
         line->chop(1);  // the LF
         QString error;
@@ -279,7 +279,10 @@ int BatchRun::Run() {
         ReportProblem(QStringLiteral("%1: not a regular file; left as it is").arg(outputFile));
         return kExitUsageOrOutput;
     }
-    spoolFolder_ = outputFile.isEmpty() ? QDir::tempPath() : QFileInfo(outputFile).absolutePath();
+    // QDir::tempPath() is empty where TMPDIR names no folder.
+    const QString temporaryFolder = qEnvironmentVariable("TMPDIR", QDir::tempPath());
+    spoolFolder_ =
+        outputFile.isEmpty() ? temporaryFolder : QFileInfo(outputFile).absolutePath();
     files_ = std::make_unique<FileList>(spoolFolder_);
     if (!files_->spool().isOpen()) {
         ReportProblem(QStringLiteral("%1: no scratch file can be made in this folder (%2)%3")

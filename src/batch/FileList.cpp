@@ -13,7 +13,7 @@ std::optional<QString> FileList::At(qsizetype position) {
         return std::nullopt;
     }
     while (firstHeld_ + qsizetype(held_.size()) <= position) {
-        std::optional<QString> next = spool_.Next<QString>();
+        std::optional<QString> next = spool_.NextText();
         if (!next) {
             return std::nullopt;
         }

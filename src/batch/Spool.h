@@ -1,7 +1,6 @@
 #pragma once
 
-#include <QDataStream>
-#include <QFile>
+#include <QByteArray>
 #include <QString>
 #include <optional>
 
@@ -15,57 +14,45 @@ class Spool {
   public:
     // Makes the file in folder; isOpen() says whether that worked.
     explicit Spool(const QString& folder);
+    ~Spool();
     Spool(const Spool&) = delete;
     Spool& operator=(const Spool&) = delete;
 
-    bool isOpen() const { return file_.isOpen(); }
-    // The first failure (a full disk, a folder that admits no file); empty
-    // while all is well.
+    bool isOpen() const { return descriptor_ >= 0; }
+    // The system's word for the first failure (a full disk, a folder that
+    // admits no file); empty while all is well.
     const QString& errorString() const { return error_; }
     const QString& folder() const { return folder_; }
     qint64 count() const { return count_; }
 
-    // A QString, a QByteArray or anything else QDataStream writes. A failure
-    // is kept in errorString, and later records are dropped.
-    template <typename Record>
-    void Append(const Record& record) {
-        if (!error_.isEmpty()) {
-            return;
-        }
-        stream_ << record;
-        ++count_;
-        CheckStream();
-    }
+    // A failure is kept in errorString; the records after it are dropped.
+    void Append(const QByteArray& record);
+    // The text comes back exactly, whatever it holds.
+    void Append(const QString& record);
 
     // Hands on what is buffered and starts reading at the first record; false
     // when anything failed to be written.
     bool Rewind();
-
-    // The next record, of the type it was appended as; nothing at the end or
-    // when it cannot be read (errorString says why then).
-    template <typename Record>
-    std::optional<Record> Next() {
-        if (!error_.isEmpty() || read_ == count_) {
-            return std::nullopt;
-        }
-        Record record;
-        stream_ >> record;
-        ++read_;
-        if (!CheckStream()) {
-            return std::nullopt;
-        }
-        return record;
-    }
+    // The next record, read as it was appended; nothing at the end or when it
+    // cannot be read (errorString says why then).
+    std::optional<QByteArray> NextBytes();
+    std::optional<QString> NextText();
 
   private:
-    bool CheckStream();
+    bool Fail(const QString& description);
+    bool WriteBuffer();
+    // Reads on until the buffer holds size bytes after those taken.
+    bool Fill(qsizetype size);
 
     QString folder_;
-    QFile file_;
-    QDataStream stream_;
+    int descriptor_ = -1;
     QString error_;
     qint64 count_ = 0;
     qint64 read_ = 0;
+    bool reading_ = false;
+    // Written and not yet handed on; or, when reading, read ahead.
+    QByteArray buffer_;
+    qsizetype taken_ = 0;
 };
 
 }  // namespace quorvid

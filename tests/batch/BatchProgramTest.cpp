@@ -1,11 +1,12 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDateTime>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -13,52 +14,30 @@
 
 #include "batch/BatchProgram.h"
 #include "core/export/TextFileExport.h"
-#include "core/extraction/ExtractionRun.h"
-#include "core/input/AddFolder.h"
-#include "core/input/FolderWalk.h"
-#include "core/shell/CommandContext.h"
-#include "core/shell/ListViewModel.h"
-#include "core/shell/MousePointer.h"
-#include "core/shell/ProgressState.h"
 #include "core/shell/ReportSteps.h"
-#include "support/TestPlatform.h"
 
 namespace quorvid {
 namespace {
 
 TEST(BatchProgramTest, TextOutputEqualsTheWindowsTextFileOfTheSameFolder) {
     MediaFolder folder;
-    test::TestPlatform test;
-    ListViewModel inputList(false);
-    ListViewModel resultsGrid(true);
-    ProgressState progress;
-    MousePointerState pointer;
-    CommandContext context{test.platform, inputList, resultsGrid, progress, pointer};
-    ResultsGrid(resultsGrid).CreateResultColumns();
-    FolderQueue queue{folder.root() + QDir::separator()};
-    GetSubDirectories2016(test.events, WalkErrorReport(test.dialogs), queue, true);
-    AppendQueuedFiles(
-        test.events, queue, QStringLiteral("*.*"),
-        [](int, const std::function<void()>& action) { action(); },
-        [&](const QString& path) { inputList.AddItem(path); });
-    bool running = false;
-    const QString startFolder = QDir::currentPath();
-    ExtractionRun(context, running).PushButton2_Click();
-    QDir::setCurrent(startFolder);
-    const QString windowFile = test.folder.filePath(QStringLiteral("window.txt"));
-    SaveListviewProperlySpaced(test.platform, resultsGrid, windowFile, nullptr);
-    ASSERT_GT(resultsGrid.ItemCount(), 5);
-    ASSERT_GT(resultsGrid.ColumnCount(), 53);
+    WindowRun window(folder.root());
+    const QString windowFile = window.test.folder.filePath(QStringLiteral("window.txt"));
+    SaveListviewProperlySpaced(window.test.platform, window.resultsGrid, windowFile, nullptr);
+    ASSERT_GT(window.resultsGrid.ItemCount(), 5);
+    ASSERT_GT(window.resultsGrid.ColumnCount(), 53);
 
-    const QString batchFile = test.folder.filePath(QStringLiteral("batch.txt"));
+    const QString batchFile = window.test.folder.filePath(QStringLiteral("batch.txt"));
     const Finished batch = RunBatch({folder.root(), QStringLiteral("-o"), batchFile});
     EXPECT_EQ(batch.exitCode, 0) << batch.err.constData();
     EXPECT_TRUE(batch.out.isEmpty());
     const QByteArray expected = ReadAll(windowFile);
     EXPECT_EQ(ReadAll(batchFile), expected);
 
-    // Standard output carries the same bytes; --ext picks by extension.
+    // Standard output carries the same bytes, whatever the number of helpers;
+    // --ext picks by extension.
     EXPECT_EQ(RunBatch({QStringLiteral("-q"), folder.root()}).out, expected);
+    EXPECT_EQ(RunBatch({QStringLiteral("-j"), QStringLiteral("1"), folder.root()}).out, expected);
     const Finished onlyMp4 = RunBatch({QStringLiteral("--ext=MP4"), folder.root()});
     EXPECT_EQ(onlyMp4.out.count("\r\n"), 1 + 4);  // header, three .mp4 and sub/inner.mp4
 }
@@ -69,11 +48,24 @@ TEST(BatchProgramTest, ExitStatusesAndOneLinePerFailure) {
     EXPECT_EQ(RunBatch({good}).exitCode, 0);
     for (const QStringList& usage :
          {QStringList{}, QStringList{QStringLiteral("--format"), QStringLiteral("xml"), good},
-          QStringList{QStringLiteral("--bogus"), good}, QStringList{QStringLiteral("-o")}}) {
+          QStringList{QStringLiteral("--bogus"), good}, QStringList{QStringLiteral("-o")},
+          // A workbook goes to a file only, never to a terminal or a pipe.
+          QStringList{QStringLiteral("--format=xlsx"), good},
+          QStringList{QStringLiteral("-j"), QStringLiteral("0"), good},
+          QStringList{QStringLiteral("--jobs=-2"), good},
+          QStringList{QStringLiteral("-j"), QStringLiteral("two"), good},
+          QStringList{QStringLiteral("-j"), QStringLiteral("257"), good},
+          QStringList{QStringLiteral("-j"), QStringLiteral("99999999999"), good},
+          QStringList{good, QStringLiteral("-j")}}) {
         const Finished run = RunBatch(usage);
         EXPECT_EQ(run.exitCode, 2) << usage.join(u' ').toStdString();
         EXPECT_TRUE(run.out.isEmpty());
+        // What is wrong, then where to look.
+        EXPECT_EQ(run.err.count('\n'), 2) << run.err.constData();
     }
+    EXPECT_TRUE(RunBatch({QStringLiteral("--format=xlsx"), good}).err.contains("-o FILE"));
+    EXPECT_TRUE(
+        RunBatch({QStringLiteral("-j"), QStringLiteral("0"), good}).err.contains("from 1 to 256"));
     EXPECT_EQ(RunBatch({good, QStringLiteral("-o"), folder.dir.filePath(QStringLiteral("no/x"))})
                   .exitCode,
               2);
@@ -131,22 +123,12 @@ TEST(BatchProgramTest, OutputThatCannotBeWrittenOutKeepsTheOldFileAndExitsWith2)
         ASSERT_TRUE(old.open(QIODevice::WriteOnly));
         old.write("old rows\n");
     }
-    QProcess process;
-    // A file-size limit stands in for a full disk: the rows are written to the
-    // file's buffer, and handing them to the file fails.
-    process.setChildProcessModifier([] {
-        rlimit limit{};
-        getrlimit(RLIMIT_FSIZE, &limit);
-        limit.rlim_cur = 64;
-        setrlimit(RLIMIT_FSIZE, &limit);
-        signal(SIGXFSZ, SIG_IGN);
-    });
-    process.start(QStringLiteral(QUORVID_BATCH_PROGRAM),
-                  {QStringLiteral("-q"), QStringLiteral("-o"), output,
-                   folder.dir.filePath(QStringLiteral("h264-aac.mp4"))});
-    ASSERT_TRUE(process.waitForFinished(120000));
-    EXPECT_EQ(process.exitCode(), 2);
-    EXPECT_TRUE(process.readAllStandardError().contains("the output was not written"));
+    // The rows are written to the file's buffer, and handing them to the file fails.
+    const Finished run = RunBatch({QStringLiteral("-q"), QStringLiteral("-o"), output,
+                                   folder.dir.filePath(QStringLiteral("h264-aac.mp4"))},
+                                  {}, WithFileSizeLimit(64));
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.err.contains("the output was not written"));
     EXPECT_EQ(ReadAll(output), "old rows\n");
     EXPECT_EQ(
         QDir(folder.root()).entryList({QStringLiteral("rows.txt*")}, QDir::Files | QDir::Hidden),
@@ -189,33 +171,9 @@ TEST(BatchProgramTest, AFileOnWhichTheLibraryLoopsCostsItsLibraryCellsAndOneLine
     EXPECT_TRUE(rows[2].startsWith(QFile::encodeName(good) + ",MPEG-4,"));
 }
 
-// The pids of the processes whose parent is pid.
-std::vector<qint64> ChildrenOf(qint64 pid) {
-    std::vector<qint64> children;
-    QDirIterator processes(QStringLiteral("/proc"), QDir::Dirs | QDir::NoDotAndDotDot);
-    while (processes.hasNext()) {
-        const QString entry = processes.next();
-        bool isProcess = false;
-        QFileInfo(entry).fileName().toLongLong(&isProcess);
-        if (!isProcess) {
-            continue;
-        }
-        const QByteArray stat = ReadAll(entry + QStringLiteral("/stat"));
-        // pid (name) state ppid ...: the name may hold blanks, the last ")" ends it.
-        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields[1].toLongLong() == pid) {
-            children.push_back(QFileInfo(entry).fileName().toLongLong());
-        }
-    }
-    return children;
-}
-
-TEST(BatchProgramTest, CtrlCKeepsTheOldOutputFileAndLeavesNoHelperRunning) {
+TEST(BatchProgramTest, CtrlCKeepsTheOldOutputFileAndLeavesNoneOfTheHelpersAsked) {
     QTemporaryDir media;
-    const QString source = QStringLiteral(QUORVID_TEST_MEDIA_DIR "/h264-aac.mp4");
-    for (int i = 0; i < 1000; ++i) {
-        QFile::copy(source, media.filePath(QStringLiteral("clip%1.mp4").arg(i)));
-    }
+    CopyMedia(QStringLiteral("h264-aac.mp4"), media.path(), 1000);
     QTemporaryDir target;
     const QString output = target.filePath(QStringLiteral("rows.jsonl"));
     {
@@ -225,7 +183,8 @@ TEST(BatchProgramTest, CtrlCKeepsTheOldOutputFileAndLeavesNoHelperRunning) {
     }
     QProcess process;
     process.start(QStringLiteral(QUORVID_BATCH_PROGRAM),
-                  {QStringLiteral("--format=json"), QStringLiteral("-o"), output, media.path()});
+                  {QStringLiteral("--format=json"), QStringLiteral("--jobs=3"),
+                   QStringLiteral("-o"), output, media.path()});
     ASSERT_TRUE(process.waitForStarted());
     // Rows are being written once a file the program holds open in the target's
     // folder (its unnamed temporary file) has grown.
@@ -243,6 +202,7 @@ TEST(BatchProgramTest, CtrlCKeepsTheOldOutputFileAndLeavesNoHelperRunning) {
     }
     ASSERT_TRUE(writing());
     const std::vector<qint64> helpers = ChildrenOf(process.processId());
+    EXPECT_EQ(helpers.size(), 3u);
     ::kill(static_cast<pid_t>(process.processId()), SIGINT);
     ASSERT_TRUE(process.waitForFinished(30000));
     EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
@@ -280,6 +240,76 @@ TEST(BatchProgramTest, WithoutItsHelpersCtrlCEndsARunHeldInAFileTheLibraryNeverF
     EXPECT_EQ(ReadAll(output), "old rows\n");
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
               (QStringList{QStringLiteral("quorvid-batch"), QStringLiteral("rows.csv")}));
+}
+
+// What the program writes to the terminal it has for standard error.
+QByteArray TerminalOutput(const QStringList& arguments) {
+    int terminal = -1;
+    int program = -1;
+    winsize size{};
+    size.ws_col = 200;
+    size.ws_row = 24;
+    if (openpty(&terminal, &program, nullptr, nullptr, &size) != 0) {
+        return {};
+    }
+    QProcess process;
+    process.setChildProcessModifier([program] { dup2(program, STDERR_FILENO); });
+    process.start(QStringLiteral(QUORVID_BATCH_PROGRAM), arguments);
+    process.waitForStarted();
+    ::close(program);
+    fcntl(terminal, F_SETFL, O_NONBLOCK);
+    QByteArray screen;
+    const auto readScreen = [&] {
+        char bytes[4096];
+        ssize_t got = 0;
+        while ((got = ::read(terminal, bytes, sizeof bytes)) > 0) {
+            screen.append(bytes, got);
+        }
+    };
+    while (!process.waitForFinished(50)) {
+        readScreen();
+    }
+    readScreen();
+    ::close(terminal);
+    return screen;
+}
+
+TEST(BatchProgramTest, OnATerminalTheProgressLineTellsTheTimeLeftOnceThePaceIsKnown) {
+    QTemporaryDir folder;
+    // Each file holds its helper until it is given up, so the run is slow and even.
+    CopyMedia(QStringLiteral("damaged/looping-1.webm"), folder.path(), 6);
+    const QByteArray screen =
+        TerminalOutput({QStringLiteral("--jobs=1"), QStringLiteral("--file-timeout=0.4"),
+                        QStringLiteral("--format=json"), folder.path()});
+    if (screen.isEmpty()) {
+        GTEST_SKIP() << "no pseudo-terminal";
+    }
+    QList<QByteArray> lines;
+    for (const QByteArray& line : screen.split('\r')) {
+        if (line.contains(" of 6 files, ")) {
+            lines << line;
+        }
+    }
+    ASSERT_GT(lines.size(), 5) << screen.constData();
+    EXPECT_TRUE(lines.front().startsWith("0 of 6 files, ")) << lines.front().constData();
+    EXPECT_FALSE(lines.front().contains(" left")) << lines.front().constData();
+    const auto withTimeLeft = std::find_if(lines.begin(), lines.end(), [](const QByteArray& line) {
+        return line.contains(" s left  clip");
+    });
+    ASSERT_NE(withTimeLeft, lines.end()) << screen.constData();
+    EXPECT_FALSE(withTimeLeft->startsWith("0 of ") || withTimeLeft->startsWith("1 of ") ||
+                 withTimeLeft->startsWith("2 of "))
+        << withTimeLeft->constData();
+    // Taken off the screen when the run is over.
+    EXPECT_TRUE(screen.mid(screen.lastIndexOf("files/s")).contains("\r\x1b[K"))
+        << screen.right(200).constData();
+
+    // Elsewhere, or asked not to, it shows no line.
+    EXPECT_FALSE(
+        RunBatch({QStringLiteral(QUORVID_TEST_MEDIA_DIR "/h264-aac.mp4")}).err.contains("files/s"));
+    EXPECT_FALSE(TerminalOutput(
+                     {QStringLiteral("-q"), QStringLiteral(QUORVID_TEST_MEDIA_DIR "/h264-aac.mp4")})
+                     .contains("files/s"));
 }
 
 }  // namespace

@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QThread>
@@ -134,19 +132,11 @@ TEST_F(CatalogueUpdateTest, ADamagedCatalogueOrAFailedWriteLeavesTheOldCatalogue
     // A file-size limit stands in for a full disk.
     Store(fresh.out);
     ASSERT_TRUE(QFile::remove(Media("empty.mp4")));
-    QProcess process;
-    process.setChildProcessModifier([] {
-        rlimit limit{};
-        getrlimit(RLIMIT_FSIZE, &limit);
-        limit.rlim_cur = 4096;
-        setrlimit(RLIMIT_FSIZE, &limit);
-        signal(SIGXFSZ, SIG_IGN);
-    });
-    process.start(QStringLiteral(QUORVID_BATCH_PROGRAM),
-                  {QStringLiteral("-q"), QStringLiteral("--update"), catalogue, folder.root()});
-    ASSERT_TRUE(process.waitForFinished(120000));
-    EXPECT_EQ(process.exitCode(), 2);
-    EXPECT_TRUE(process.readAllStandardError().contains("the output was not written"));
+    const Finished full =
+        RunBatch({QStringLiteral("-q"), QStringLiteral("--update"), catalogue, folder.root()}, {},
+                 WithFileSizeLimit(4096));
+    EXPECT_EQ(full.exitCode, 2);
+    EXPECT_TRUE(full.err.contains("the output was not written"));
     EXPECT_EQ(ReadAll(catalogue), fresh.out);
     EXPECT_EQ(QDir(target.path()).entryList(QDir::Files | QDir::Hidden),
               QStringList{QStringLiteral("catalogue.jsonl")});

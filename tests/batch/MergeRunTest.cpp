@@ -2,6 +2,7 @@
 
 #include "batch/BatchProgram.h"
 #include "core/export/JsonRowReader.h"
+#include "support/WorkbookReading.h"
 
 namespace quorvid {
 namespace {
@@ -64,6 +65,23 @@ TEST_F(MergeRunTest, PartsMergeIntoTheBytesOfOneRunInEveryFormat) {
                       folder.root()});
         EXPECT_EQ(merged.out, one.out) << format;
     }
+}
+
+TEST_F(MergeRunTest, PartsMergeIntoTheWorkbookOfOneRun) {
+    if (test::UnzipProgram().isEmpty()) {
+        GTEST_SKIP() << "unzip is not installed; it reads the workbooks back";
+    }
+    const QString merged = target.filePath(QStringLiteral("merged.xlsx"));
+    const QString one = target.filePath(QStringLiteral("one.xlsx"));
+    const Finished merge = RunBatch({QStringLiteral("--merge"), QStringLiteral("--format=xlsx"),
+                                     QStringLiteral("-o"), merged, first, second});
+    EXPECT_EQ(merge.exitCode, 0) << merge.err.constData();
+    const Finished run =
+        RunBatch({QStringLiteral("--format=xlsx"), QStringLiteral("-o"), one, folder.root()});
+    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+    const QString sheet = QStringLiteral("xl/worksheets/sheet1.xml");
+    EXPECT_FALSE(test::Unzipped(one, sheet).isEmpty());
+    EXPECT_EQ(test::Unzipped(merged, sheet), test::Unzipped(one, sheet));
 }
 
 TEST_F(MergeRunTest, ADetailColumnFirstMetInALaterPartComesAfterTheOthers) {

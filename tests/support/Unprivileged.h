@@ -1,5 +1,6 @@
 #pragma once
 
+#include <grp.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -21,6 +22,16 @@ class Unprivileged {
     }
     // False when permissions cannot be made to apply.
     bool effective() const { return !wasRoot_ || active_; }
+
+    // For a child process about to start one of the programs, which refuse to
+    // run with their real and effective users apart: gives up root for good.
+    static void DropRootInChild() {
+        if (getuid() == 0) {
+            [[maybe_unused]] const int groups = setgroups(0, nullptr);
+            [[maybe_unused]] const int group = setresgid(kNobody, kNobody, kNobody);
+            [[maybe_unused]] const int user = setresuid(kNobody, kNobody, kNobody);
+        }
+    }
 
   private:
     static constexpr uid_t kNobody = 65534;
