@@ -17,7 +17,7 @@ Usage: quorvid-parallel.sh -S LOGINS [OPTION]... FOLDER...
       --retries N        tries of a chunk on a machine (default 3)
       --ssh COMMAND      the ssh command parallel runs (default: ssh)
       --ext EXT          in folders, take only files ending in .EXT
-      --format FORMAT    text (default), csv or json
+      --format FORMAT    text (default), csv, json or xlsx (xlsx needs -o)
   -o, --output FILE      write to FILE (default: standard output)
       --program PATH     quorvid-batch here (default: quorvid-batch)
       --remote-program PATH
