@@ -229,10 +229,10 @@ void BatchRun::Extract(SafeFileWriter& output) {
         store.ClearRows();
     }
     progress_.Show(total, total, QString());
-    progress_.Clear();
     if (table) {
         WriteTable(*table, *rows, store);
     }
+    progress_.Clear();
 }
 
 void BatchRun::WriteTable(TableWriter& table, Spool& rows, ResultsStore& store) {
@@ -240,8 +240,10 @@ void BatchRun::WriteTable(TableWriter& table, Spool& rows, ResultsStore& store) 
         throw ScratchFileFailure(rows);
     }
     table.WriteHeader(store);
+    qsizetype written = 0;
     while (std::optional<QByteArray> line = rows.NextBytes()) {
         ThrowWhenInterrupted();
+        progress_.ShowWriting(written++, rows.count());
         line->chop(1);  // the LF
         QString error;
         const std::optional<JsonRow> row = ParseJsonRowLine(*line, error);
@@ -281,8 +283,7 @@ int BatchRun::Run() {
     }
     // QDir::tempPath() is empty where TMPDIR names no folder.
     const QString temporaryFolder = qEnvironmentVariable("TMPDIR", QDir::tempPath());
-    spoolFolder_ =
-        outputFile.isEmpty() ? temporaryFolder : QFileInfo(outputFile).absolutePath();
+    spoolFolder_ = outputFile.isEmpty() ? temporaryFolder : QFileInfo(outputFile).absolutePath();
     files_ = std::make_unique<FileList>(spoolFolder_);
     if (!files_->spool().isOpen()) {
         ReportProblem(QStringLiteral("%1: no scratch file can be made in this folder (%2)%3")

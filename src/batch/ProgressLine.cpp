@@ -42,14 +42,29 @@ QString TimeLeft(qsizetype done, qsizetype total, qint64 elapsedMilliseconds) {
 
 ProgressLine::ProgressLine(bool wanted) : enabled_(wanted && isatty(STDERR_FILENO) == 1) {}
 
+bool ProgressLine::DrawDue() {
+    if (!enabled_ || (sinceDraw_.isValid() && sinceDraw_.elapsed() < kMillisecondsBetweenDraws)) {
+        return false;
+    }
+    sinceDraw_.start();
+    return true;
+}
+
+void ProgressLine::Draw(QString line) {
+    // A line longer than the terminal would wrap and leave its head behind.
+    line.truncate(TerminalColumns() - 1);
+    const QByteArray bytes = "\r" + line.toLocal8Bit() + "\x1b[K";
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+    shown_ = true;
+}
+
 void ProgressLine::Show(qsizetype done, qsizetype total, const QString& currentName) {
     if (!sinceStart_.isValid()) {
         sinceStart_.start();
     }
-    if (!enabled_ || (sinceDraw_.isValid() && sinceDraw_.elapsed() < kMillisecondsBetweenDraws)) {
+    if (!DrawDue()) {
         return;
     }
-    sinceDraw_.start();
     const qint64 elapsed = sinceStart_.elapsed();
     const double rate = elapsed > 0 ? static_cast<double>(done) * 1000 / elapsed : 0;
     QString line =
@@ -63,11 +78,15 @@ void ProgressLine::Show(qsizetype done, qsizetype total, const QString& currentN
     for (const QChar character : currentName) {
         line.append(character.isPrint() ? character : QChar(u'?'));
     }
-    // A line longer than the terminal would wrap and leave its head behind.
-    line.truncate(TerminalColumns() - 1);
-    const QByteArray bytes = "\r" + line.toLocal8Bit() + "\x1b[K";
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
-    shown_ = true;
+    Draw(std::move(line));
+}
+
+void ProgressLine::ShowWriting(qsizetype written, qsizetype total) {
+    if (DrawDue()) {
+        Draw(QStringLiteral("all %1 files read; writing the rows: %2 of %1")
+                 .arg(total)
+                 .arg(written));
+    }
 }
 
 void ProgressLine::Clear() {

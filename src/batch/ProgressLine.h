@@ -14,10 +14,16 @@ class ProgressLine {
 
     // The pace is measured from the first call.
     void Show(qsizetype done, qsizetype total, const QString& currentName);
+    // Then, for the formats whose rows wait for the last one: rows written.
+    void ShowWriting(qsizetype written, qsizetype total);
     // Takes the line off the screen, e.g. before another message is written.
     void Clear();
 
   private:
+    // At most ten times a second, and only on a terminal.
+    bool DrawDue();
+    void Draw(QString line);
+
     bool enabled_;
     bool shown_ = false;
     QElapsedTimer sinceStart_;
