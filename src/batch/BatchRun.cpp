@@ -170,7 +170,10 @@ std::unique_ptr<TableWriter> BatchRun::MakeTableWriter(SafeFileWriter& output,
             return std::make_unique<XlsxTableWriter>(
                 output, options_.outputFile, spoolFolder_,
                 [this, &store](int step, const QString& description) {
-                    ReportFailure(store.ItemText(1), description, step);
+                    // A cell of a row is the failure of its file; one of the
+                    // header row, of the workbook.
+                    ReportFailure(store.ItemCount() > 0 ? store.ItemText(1) : options_.outputFile,
+                                  description, step);
                 });
         case OutputFormat::Json:
             break;
