@@ -6,11 +6,7 @@
 // bench_batch [MEDIA_FOLDER]: without a folder, 1,000 copies of the clips that
 // make-media.sh --bench makes are put in a temporary one.
 #include "BenchFiles.h"
-
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
+#include "BenchProgramRun.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -28,71 +24,10 @@
 
 #include "core/extraction/FieldCatalogue.h"
 
-extern char** environ;
-
 namespace {
 
 constexpr int kRounds = 3;
 constexpr int kFileCount = 1000;
-
-struct Measured {
-    double seconds = 0;
-    // User and system time of the program and its helpers.
-    double processorSeconds = 0;
-    long peakKb = 0;  // the program's own, helpers left out
-    int status = -1;
-};
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
-}
-
-// Runs a program with its standard output in a file; wall time and peak memory.
-Measured RunMeasured(const QStringList& command, const QString& outputFile) {
-    std::vector<QByteArray> arguments;
-    for (const QString& argument : command) {
-        arguments.push_back(QFile::encodeName(argument));
-    }
-    std::vector<char*> argv;
-    for (QByteArray& argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, QFile::encodeName(outputFile).constData(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    QElapsedTimer timer;
-    timer.start();
-    pid_t pid = 0;
-    Measured measured;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        std::fprintf(stderr, "cannot start %s\n", argv[0]);
-        return measured;
-    }
-    // The program's own peak, without its helpers: read while it runs.
-    const QString statusFile = QStringLiteral("/proc/%1/status").arg(pid);
-    int status = 0;
-    rusage usage{};
-    while (wait4(pid, &status, WNOHANG, &usage) == 0) {
-        for (const QByteArray& line : ReadAll(statusFile).split('\n')) {
-            if (line.startsWith("VmHWM:")) {
-                measured.peakKb = line.mid(6).trimmed().split(' ').front().toLong();
-            }
-        }
-        QThread::msleep(20);
-    }
-    measured.seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
-    const auto secondsOf = [](const timeval& time) {
-        return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
-    };
-    measured.processorSeconds = secondsOf(usage.ru_utime) + secondsOf(usage.ru_stime);
-    measured.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    posix_spawn_file_actions_destroy(&actions);
-    return measured;
-}
 
 QString FindProgram(const QString& name) {
     return QStandardPaths::findExecutable(name);
@@ -172,7 +107,7 @@ int CountDifferences(const QByteArray& jsonLines, const std::map<QString, QStrin
 }
 
 QByteArray LoadAverage() {
-    return ReadAll(QStringLiteral("/proc/loadavg")).trimmed();
+    return bench::ReadAll(QStringLiteral("/proc/loadavg")).trimmed();
 }
 
 }  // namespace
@@ -213,11 +148,11 @@ int main(int argc, char** argv) {
     std::printf("load average before: %s\n", LoadAverage().constData());
     std::printf("%lld files in %s, %d processors\n", static_cast<long long>(files.size()),
                 qPrintable(mediaFolder), QThread::idealThreadCount());
-    Measured ours{1e9};
-    Measured peer{1e9};
+    bench::Measured ours{1e9};
+    bench::Measured peer{1e9};
     for (int round = 0; round < kRounds; ++round) {
-        const Measured peerRound = RunMeasured(peerCommand, peerOutput);
-        const Measured ourRound = RunMeasured(ourCommand, ourOutput);
+        const bench::Measured peerRound = bench::RunMeasured(peerCommand, peerOutput);
+        const bench::Measured ourRound = bench::RunMeasured(ourCommand, ourOutput);
         std::printf(
             "round %d: quorvid-batch %.2f s (processor %.2f s, status %d), mediainfo %.2f s "
             "(processor %.2f s, status %d)\n",
@@ -245,8 +180,8 @@ int main(int argc, char** argv) {
 
     std::printf("load average after: %s\n", LoadAverage().constData());
     int compared = 0;
-    const int differences =
-        CountDifferences(ReadAll(ourOutput), MediaInfoValues(ReadAll(peerOutput)), compared);
+    const int differences = CountDifferences(bench::ReadAll(ourOutput),
+                                             MediaInfoValues(bench::ReadAll(peerOutput)), compared);
     std::printf("library values: %d of %d files differ (target 0)\n", differences, compared);
 
     // JSON Lines stream: the peak must not grow with the number of files.
@@ -257,22 +192,23 @@ int main(int argc, char** argv) {
         out.write(QFile::encodeName(files.mid(0, files.size() / 4).join(u'\n')));
     }
     const QString shell = QStringLiteral("/bin/sh");
-    const Measured quarter =
-        RunMeasured({shell, QStringLiteral("-c"),
-                     QStringLiteral("exec \"$0\" -q --format=json - < \"$1\""), batch, quarterList},
-                    ourOutput);
+    const bench::Measured quarter = bench::RunMeasured(
+        {shell, QStringLiteral("-c"), QStringLiteral("exec \"$0\" -q --format=json - < \"$1\""),
+         batch, quarterList},
+        ourOutput);
     std::printf(
         "quorvid-batch --format json peak memory: %ld MB for %lld files, %ld MB for %lld "
         "files (target under 100 MB, flat)\n",
         quarter.peakKb / 1024, static_cast<long long>(files.size() / 4), ours.peakKb / 1024,
         static_cast<long long>(files.size()));
-    const Measured text = RunMeasured({batch, QStringLiteral("-q"), mediaFolder}, ourOutput);
+    const bench::Measured text =
+        bench::RunMeasured({batch, QStringLiteral("-q"), mediaFolder}, ourOutput);
     std::printf("quorvid-batch --format text: %.2f s, peak %ld MB for %lld files\n", text.seconds,
                 text.peakKb / 1024, static_cast<long long>(files.size()));
-    const Measured textQuarter =
-        RunMeasured({shell, QStringLiteral("-c"), QStringLiteral("exec \"$0\" -q - < \"$1\""),
-                     batch, quarterList},
-                    ourOutput);
+    const bench::Measured textQuarter =
+        bench::RunMeasured({shell, QStringLiteral("-c"),
+                            QStringLiteral("exec \"$0\" -q - < \"$1\""), batch, quarterList},
+                           ourOutput);
     const double kbPerRow = static_cast<double>(text.peakKb - textQuarter.peakKb) /
                             static_cast<double>(files.size() - files.size() / 4);
     std::printf(

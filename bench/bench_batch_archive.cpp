@@ -9,9 +9,6 @@
 // The clips of make-media.sh --bench are made once and kept in /tmp; the
 // 10,000 files of the update are hard links to them, so they cost no disk. The
 // small files are those of BenchFiles.h, kept in $QUORVID_BENCH_MEDIA.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -26,8 +23,7 @@
 #include <vector>
 
 #include "BenchFiles.h"
-
-extern char** environ;
+#include "BenchProgramRun.h"
 
 namespace {
 
@@ -40,12 +36,6 @@ constexpr double kFlatWithin = 0.2;
 
 const QString kClips = QStringLiteral("/tmp/quorvid-bench-clips");
 const QString kFiles = QStringLiteral("/tmp/quorvid-bench-update-%1").arg(kFileCount);
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
-}
 
 void MakeFilesOnce() {
     if (QDir(kFiles).entryList(QDir::Files).size() == kFileCount) {
@@ -94,7 +84,7 @@ void CompareUpdateWithFullRun() {
     const double full = Timed({QStringLiteral("-q"), QStringLiteral("--format=json"),
                                QStringLiteral("-o"), catalogue, kFiles},
                               err);
-    const QByteArray written = ReadAll(catalogue);
+    const QByteArray written = bench::ReadAll(catalogue);
     // A file changed in the second the catalogue was written is read again.
     QThread::msleep(1100);
     const double update =
@@ -106,73 +96,34 @@ void CompareUpdateWithFullRun() {
         kFileCount, full, update, ratio, kTargetRatio, ratio >= kTargetRatio ? "met" : "MISSED");
     std::printf("--update said: %s", err.constData());
     std::printf("catalogue after --update %s the full run's\n",
-                ReadAll(catalogue) == written ? "equals" : "DIFFERS FROM");
+                bench::ReadAll(catalogue) == written ? "equals" : "DIFFERS FROM");
     std::fflush(stdout);
     QFile::remove(catalogue);
 }
 
-struct Measured {
-    double seconds = 0;
-    // The program's VmHWM, read until it ended. Not wait4's ru_maxrss: that
-    // counts the pages of this benchmark, which the child shares until exec.
-    long peakKb = 0;
-    int status = -1;
-};
-
 // One run of quorvid-batch with the arguments, its standard output thrown away.
-Measured RunMeasured(const QStringList& arguments) {
-    std::vector<QByteArray> bytes{QByteArrayLiteral(QUORVID_BATCH_PROGRAM)};
-    for (const QString& argument : arguments) {
-        bytes.push_back(QFile::encodeName(argument));
-    }
-    std::vector<char*> argv;
-    for (QByteArray& argument : bytes) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    Measured measured;
-    QElapsedTimer timer;
-    timer.start();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        std::fprintf(stderr, "cannot start %s\n", argv[0]);
-        std::exit(1);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    // The peak only grows: the last reading before the end is the run's.
-    const QString statusFile = QStringLiteral("/proc/%1/status").arg(pid);
-    int status = 0;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        for (const QByteArray& line : ReadAll(statusFile).split('\n')) {
-            if (line.startsWith("VmHWM:")) {
-                measured.peakKb = line.mid(6).trimmed().split(' ').front().toLong();
-            }
-        }
-        QThread::msleep(10);
-    }
-    measured.seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
-    measured.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    if (measured.status > 1) {
+bench::Measured RunBatch(const QStringList& arguments) {
+    const bench::Measured run =
+        bench::RunMeasured(QStringList{QStringLiteral(QUORVID_BATCH_PROGRAM)} + arguments,
+                           QStringLiteral("/dev/null"));
+    if (run.status < 0 || run.status > 1) {
         std::fprintf(stderr, "quorvid-batch %s ended with status %d\n",
-                     qPrintable(arguments.join(u' ')), measured.status);
+                     qPrintable(arguments.join(u' ')), run.status);
         std::exit(1);
     }
-    return measured;
+    return run;
 }
 
 void MeasureMemoryOfEachFormat(const QString& few, const QString& many, const QString& work) {
     for (const char* format : {"text", "csv", "json", "xlsx"}) {
         const QString output = QDir(work).filePath(QStringLiteral("rows.") + format);
-        Measured runs[2];
+        bench::Measured runs[2];
         qint64 bytes[2] = {};
         const QString roots[2] = {few, many};
         for (int i = 0; i < 2; ++i) {
             runs[i] =
-                RunMeasured({QStringLiteral("-q"), QStringLiteral("--format"),
-                             QString::fromLatin1(format), QStringLiteral("-o"), output, roots[i]});
+                RunBatch({QStringLiteral("-q"), QStringLiteral("--format"),
+                          QString::fromLatin1(format), QStringLiteral("-o"), output, roots[i]});
             bytes[i] = QFileInfo(output).size();
             QFile::remove(output);
         }
@@ -192,8 +143,9 @@ void MeasureMemoryOfEachFormat(const QString& few, const QString& many, const QS
 
 void MeasureThroughputOfJobs(const QString& root) {
     for (const int jobs : {1, 2, 4}) {
-        const Measured run = RunMeasured({QStringLiteral("-q"), QStringLiteral("--format=json"),
-                                          QStringLiteral("--jobs"), QString::number(jobs), root});
+        const bench::Measured run =
+            RunBatch({QStringLiteral("-q"), QStringLiteral("--format=json"),
+                      QStringLiteral("--jobs"), QString::number(jobs), root});
         std::printf("--jobs %d: %d small files in %.2f s, %.0f files/s\n", jobs, kFewSmallFiles,
                     run.seconds, kFewSmallFiles / run.seconds);
         std::fflush(stdout);
@@ -205,7 +157,7 @@ void MeasureThroughputOfJobs(const QString& root) {
 int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     std::printf("%d processors; load average %s\n", QThread::idealThreadCount(),
-                ReadAll(QStringLiteral("/proc/loadavg")).trimmed().constData());
+                bench::ReadAll(QStringLiteral("/proc/loadavg")).trimmed().constData());
     std::fflush(stdout);
     const QString media = bench::MediaFolder();
     const QString few = bench::SmallFilesRoot(media, kFewSmallFiles);
@@ -216,6 +168,6 @@ int main(int argc, char* argv[]) {
     MeasureMemoryOfEachFormat(few, many, work.path());
     MeasureThroughputOfJobs(few);
     std::printf("load average after: %s\n",
-                ReadAll(QStringLiteral("/proc/loadavg")).trimmed().constData());
+                bench::ReadAll(QStringLiteral("/proc/loadavg")).trimmed().constData());
     return 0;
 }

@@ -8,28 +8,6 @@
 namespace quorvid {
 namespace {
 
-// The window's workbook as a file: the one Calc would be handed.
-class WorkbookFile : public SpreadsheetProvider {
-  public:
-    explicit WorkbookFile(QString path) : path_(std::move(path)) {}
-    std::unique_ptr<SpreadsheetApplication> CreateApplication() override {
-        return std::make_unique<Application>(path_);
-    }
-
-  private:
-    struct Application : SpreadsheetApplication {
-        explicit Application(const QString& path) : path(path) {}
-        SpreadsheetWorkbook& AddWorkbook() override {
-            workbook = std::make_unique<XlsxWorkbook>(path);
-            return *workbook;
-        }
-        void SetVisible(bool) override { workbook->Finish(); }
-        QString path;
-        std::unique_ptr<XlsxWorkbook> workbook;
-    };
-    QString path_;
-};
-
 class WorkbookOutputTest : public testing::Test {
   protected:
     void SetUp() override {
@@ -45,11 +23,22 @@ class WorkbookOutputTest : public testing::Test {
 
 TEST_F(WorkbookOutputTest, TheWorkbookIsTheWindowsOfTheSameFolder) {
     WindowRun window(folder.root());
-    const QString windowWorkbook = target.filePath(QStringLiteral("window.xlsx"));
-    WorkbookFile calc(windowWorkbook);
-    window.test.platform.spreadsheet = &calc;
     SaveResultsAsSpreadsheetCommand(window.context);
     ASSERT_TRUE(window.test.dialogs.Warnings().isEmpty());
+    ASSERT_EQ(window.test.spreadsheet.workbooks.size(), 1u);
+    // What the window hands its spreadsheet application, as a file.
+    const test::FakeSpreadsheet::Workbook& handed = *window.test.spreadsheet.workbooks[0];
+    const QString windowWorkbook = target.filePath(QStringLiteral("window.xlsx"));
+    {
+        XlsxWorkbook workbook(windowWorkbook);
+        for (const auto& [position, text] : handed.cells) {
+            workbook.SetCellText(position.first, position.second, text);
+        }
+        if (handed.autoFitted) {
+            workbook.AutoFitColumns();
+        }
+        workbook.Finish();
+    }
 
     const Finished batch = RunBatch({QStringLiteral("--format"), QStringLiteral("xlsx"),
                                      QStringLiteral("-o"), output, folder.root()});
