@@ -15,6 +15,7 @@
 #include "batch/BatchProgram.h"
 #include "core/export/TextFileExport.h"
 #include "core/shell/ReportSteps.h"
+#include "support/ExportTestSupport.h"
 
 namespace quorvid {
 namespace {
@@ -118,11 +119,7 @@ TEST(BatchProgramTest, ExitStatusesAndOneLinePerFailure) {
 TEST(BatchProgramTest, OutputThatCannotBeWrittenOutKeepsTheOldFileAndExitsWith2) {
     MediaFolder folder;
     const QString output = folder.dir.filePath(QStringLiteral("rows.txt"));
-    {
-        QFile old(output);
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-        old.write("old rows\n");
-    }
+    test::WriteAll(output, "old rows\n");
     // The rows are written to the file's buffer, and handing them to the file fails.
     const Finished run = RunBatch({QStringLiteral("-q"), QStringLiteral("-o"), output,
                                    folder.dir.filePath(QStringLiteral("h264-aac.mp4"))},
@@ -176,11 +173,7 @@ TEST(BatchProgramTest, CtrlCKeepsTheOldOutputFileAndLeavesNoneOfTheHelpersAsked)
     CopyMedia(QStringLiteral("h264-aac.mp4"), media.path(), 1000);
     QTemporaryDir target;
     const QString output = target.filePath(QStringLiteral("rows.jsonl"));
-    {
-        QFile old(output);
-        old.open(QIODevice::WriteOnly);
-        old.write("old rows\n");
-    }
+    test::WriteAll(output, "old rows\n");
     QProcess process;
     process.start(QStringLiteral(QUORVID_BATCH_PROGRAM),
                   {QStringLiteral("--format=json"), QStringLiteral("--jobs=3"),
@@ -222,11 +215,7 @@ TEST(BatchProgramTest, WithoutItsHelpersCtrlCEndsARunHeldInAFileTheLibraryNeverF
     const QString program = folder.filePath(QStringLiteral("quorvid-batch"));
     ASSERT_TRUE(QFile::copy(QStringLiteral(QUORVID_BATCH_PROGRAM), program));
     const QString output = folder.filePath(QStringLiteral("rows.csv"));
-    {
-        QFile old(output);
-        old.open(QIODevice::WriteOnly);
-        old.write("old rows\n");
-    }
+    test::WriteAll(output, "old rows\n");
     QProcess process;
     process.start(program, {QStringLiteral("--format=csv"), QStringLiteral("-o"), output,
                             QStringLiteral(QUORVID_TEST_MEDIA_DIR "/damaged/looping-1.webm")});

@@ -4,6 +4,7 @@
 #include <QThread>
 
 #include "batch/BatchProgram.h"
+#include "support/ExportTestSupport.h"
 #include "support/Unprivileged.h"
 
 namespace quorvid {
@@ -58,11 +59,7 @@ TEST(ScratchFileTest, AFullDiskWhileRowsWaitKeepsTheOldFileAndExitsWith2) {
     CopyMedia(QStringLiteral("h264-aac.mp4"), media.path(), 40);
     QTemporaryDir target;
     const QString output = target.filePath(QStringLiteral("rows.txt"));
-    {
-        QFile old(output);
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-        old.write("old rows\n");
-    }
+    test::WriteAll(output, "old rows\n");
     // The 40 file names fit in the limit, their rows do not.
     const Finished run =
         RunBatch({QStringLiteral("-q"), QStringLiteral("-o"), output, media.path()}, {},

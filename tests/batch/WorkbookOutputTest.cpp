@@ -3,6 +3,7 @@
 #include "batch/BatchProgram.h"
 #include "core/export/SpreadsheetExport.h"
 #include "core/export/XlsxWorkbook.h"
+#include "support/ExportTestSupport.h"
 #include "support/WorkbookReading.h"
 
 namespace quorvid {
@@ -55,11 +56,7 @@ TEST_F(WorkbookOutputTest, TheWorkbookIsTheWindowsOfTheSameFolder) {
 }
 
 TEST_F(WorkbookOutputTest, AWorkbookThatCannotBeWrittenLeavesTheOldFile) {
-    {
-        QFile old(output);
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-        old.write("old workbook");
-    }
+    test::WriteAll(output, "old workbook");
     // One row: its file name and row wait in less, the workbook's parts take more.
     const Finished run =
         RunBatch({QStringLiteral("-q"), QStringLiteral("--format=xlsx"), QStringLiteral("-o"),
