@@ -16,8 +16,6 @@
 
 namespace quorvid {
 
-namespace {}  // namespace
-
 bool SaveResultsAsExcelFileIsExcelInstalled(Platform& platform) {
     try {
         platform.spreadsheet->CreateApplication().reset();
