@@ -9,7 +9,6 @@ namespace quorvid {
 
 namespace {
 constexpr qint64 kMinimumYieldGapMs = 4;
-constexpr qint64 kProgressPaceMs = 50;
 }  // namespace
 
 void ThrottledEventPump::DoEvents() {

@@ -10,10 +10,13 @@ namespace quorvid {
 
 // Runs pending events, skipping calls that come within a few milliseconds of
 // the last one, so that a yield per cell costs next to nothing on a large grid
-// while the window still repaints many times a second. Progress is due twenty
-// times a second: each change of the bar's text costs a repaint.
+// while the window still repaints many times a second. Progress is due a little
+// more than ten times a second: each change of the bar's text costs a repaint,
+// and at twenty a second those repaints were a tenth of the window's work in a run.
 class ThrottledEventPump : public EventPump {
   public:
+    static constexpr qint64 kProgressPaceMs = 80;
+
     void DoEvents() override;
     bool ProgressDue() override;
 

@@ -15,10 +15,10 @@ TEST(ThrottledEventPump, ProgressIsDueAgainOnlyAfterItsPace) {
     EXPECT_TRUE(pump.ProgressDue());
     const bool dueAtOnce = pump.ProgressDue();
     // On a machine that stalled for the whole pace, the second answer may be yes.
-    if (sinceFirst.elapsed() < 40) {
+    if (sinceFirst.elapsed() < ThrottledEventPump::kProgressPaceMs / 2) {
         EXPECT_FALSE(dueAtOnce);
     }
-    QThread::msleep(60);
+    QThread::msleep(ThrottledEventPump::kProgressPaceMs + 10);
     EXPECT_TRUE(pump.ProgressDue());
 }
 

@@ -10,6 +10,7 @@
 #include "core/shell/Dialogs.h"
 #include "core/shell/ErrorReport.h"
 #include "core/shell/EventPump.h"
+#include "core/shell/EventsTurningWait.h"
 #include "core/shell/ListViewModel.h"
 #include "core/shell/MousePointer.h"
 #include "core/shell/PathFunctions.h"
@@ -49,7 +50,10 @@ void WriteTextLine(SafeFileWriter& file, QStringEncoder& encoder, const QString&
 }
 
 void CommitTextFile(SafeFileWriter& file, const QString& path) {
-    if (file.Commit()) {
+    // Putting a large file safely in place waits for the disk.
+    bool committed = false;
+    RunWhileEventsTurn([&] { committed = file.Commit(); });
+    if (committed) {
         return;
     }
     if (file.keepsOldFileOnFailure()) {

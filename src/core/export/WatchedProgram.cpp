@@ -6,8 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QSocketNotifier>
+#include <QThread>
 #include <QTimer>
 #include <cerrno>
 #include <cstring>
@@ -51,6 +53,32 @@ void WatchForLateExit(int statusFd, std::function<void(int)> onExit, int windowM
             finish();
         }
     });
+}
+
+// Whether fd has something to read within waitMs. The event loop turns
+// meanwhile, where there is one, so the window paints while Calc starts.
+bool WaitReadable(int fd, int waitMs) {
+    if (QCoreApplication::instance() == nullptr ||
+        QThread::currentThread() != QCoreApplication::instance()->thread()) {
+        pollfd pending{fd, POLLIN, 0};
+        int ready = 0;
+        while ((ready = poll(&pending, 1, waitMs)) < 0 && errno == EINTR) {
+        }
+        return ready > 0;
+    }
+    QSocketNotifier notifier(fd, QSocketNotifier::Read);
+    bool readable = false;
+    QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
+        readable = true;
+        notifier.setEnabled(false);
+    });
+    QTimer limit;
+    limit.setSingleShot(true);
+    limit.start(waitMs);
+    while (!readable && limit.isActive()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return readable;
 }
 
 }  // namespace
@@ -131,11 +159,7 @@ std::optional<int> StartWatchedProgram(const QString& program, const QStringList
     while (waitpid(intermediate, &intermediateStatus, 0) < 0 && errno == EINTR) {
     }
     std::optional<int> result;
-    pollfd pending{statusPipe[0], POLLIN, 0};
-    int ready = 0;
-    while ((ready = poll(&pending, 1, waitMs)) < 0 && errno == EINTR) {
-    }
-    if (ready > 0) {
+    if (WaitReadable(statusPipe[0], waitMs)) {
         int exitStatus = 0;
         if (read(statusPipe[0], &exitStatus, sizeof exitStatus) ==
             static_cast<ssize_t>(sizeof exitStatus)) {

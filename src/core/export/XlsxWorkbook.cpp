@@ -6,6 +6,7 @@
 #include <QFile>
 #include <algorithm>
 
+#include "core/shell/EventsTurningWait.h"
 #include "core/shell/StepFailure.h"
 
 namespace quorvid {
@@ -103,7 +104,9 @@ void XlsxWorkbook::Finish() {
             worksheet_set_column(sheet_, column, column, width, nullptr);
         }
     }
-    const lxw_error error = workbook_close(workbook_);
+    // Zipping a grid of a hundred thousand rows takes seconds.
+    lxw_error error = LXW_NO_ERROR;
+    RunWhileEventsTurn([&] { error = workbook_close(workbook_); });
     workbook_ = nullptr;
     sheet_ = nullptr;
     if (error != LXW_NO_ERROR) {

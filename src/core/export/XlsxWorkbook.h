@@ -27,7 +27,8 @@ class XlsxWorkbook : public SpreadsheetWorkbook {
     void SetCellText(int row, int column, const QString& text) override;
     // Fits every column to its longest line of text when the file is finished.
     void AutoFitColumns() override;
-    // Writes the file and closes it; throws StepFailure when it cannot be written.
+    // Writes the file and closes it, the event loop turning meanwhile; throws
+    // StepFailure when it cannot be written.
     void Finish();
 
     const QString& path() const { return path_; }

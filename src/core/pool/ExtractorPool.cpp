@@ -21,9 +21,10 @@ namespace quorvid {
 
 namespace {
 
-// One file being read and the next one waiting in the pipe, so that a helper
-// never idles while its parent is busy with the window.
-constexpr size_t kRequestsPerHelper = 2;
+// One file being read and the next ones waiting in the pipe, so that a helper
+// never idles while its parent is busy with the window: a repaint of the grid
+// takes longer than a helper needs for a small file or two.
+constexpr size_t kRequestsPerHelper = 4;
 // New helpers in a row that die before they are ready before the pool stops
 // trying: the program or its libraries are broken, not a file.
 constexpr int kFailedStartsToGiveUp = 3;
@@ -100,13 +101,15 @@ bool ExtractorPool::Start() {
         return false;
     }
     // A helper that cannot confine itself says so before it reads anything.
-    QElapsedTimer waited;
-    waited.start();
-    const auto allowed = std::max(options_.watchdog, kStartupAllowance);
+    // The wait sleeps between events: the helpers loading their libraries need
+    // the processor more than a spinning parent does.
+    QTimer allowance;
+    allowance.setSingleShot(true);
+    allowance.start(std::max(options_.watchdog, kStartupAllowance));
     while (!broken_ && refusal_.isEmpty() &&
            std::none_of(helpers_.begin(), helpers_.end(), [](const auto& h) { return h->ready; }) &&
-           !waited.hasExpired(allowed.count())) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+           allowance.isActive()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     if (!refusal_.isEmpty()) {
         KillAll();
@@ -221,7 +224,7 @@ void ExtractorPool::Dispatch() {
     if (broken_) {
         return;
     }
-    // One file per helper first, then the second in each pipe.
+    // One file per helper first, then the second in each pipe, and so on.
     for (size_t depth = 1; depth <= kRequestsPerHelper; ++depth) {
         for (const auto& helper : helpers_) {
             while (helper->sent.size() < depth && !queue_.empty()) {

@@ -20,8 +20,10 @@ class ListViewModel : public QAbstractTableModel, public TableText {
     // The width a column gets when none is set, in twips.
     static constexpr int kDefaultColumnWidth = 1440;
     static constexpr int kTwipsPerPixel = 15;
-    // While appends are paced, the views learn of new rows at most this often.
-    static constexpr int kAppendPaceMs = 200;
+    // While appends are paced, the views learn of new rows at most this often:
+    // each time a tree view lays out its rows again, measures a row of every
+    // column and repaints its rows, header and scroll bar.
+    static constexpr int kAppendPaceMs = 400;
 
     // While one lives, rows appended reach the views together, at most every
     // kAppendPaceMs, instead of one at a time: a tree view lays out all its rows
