@@ -84,6 +84,11 @@ TEST(ScratchFileTest, AFolderThatAdmitsNoScratchFileIsRefusedBeforeAnyFileIsRead
                            ": no scratch file can be made in this folder (No such file or "
                            "directory); TMPDIR may name another\n");
 
+    if (!test::Unprivileged::MayAccess(QUORVID_BATCH_PROGRAM, X_OK) ||
+        !test::Unprivileged::MayAccess(QFile::encodeName(good).constData(), R_OK)) {
+        GTEST_SKIP() << "the unprivileged user cannot reach the program or the media here, so "
+                        "a folder that admits no scratch file cannot be tried";
+    }
     QFile::setPermissions(temporary.path(), QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
                                                 QFile::ExeGroup | QFile::ReadOther |
                                                 QFile::ExeOther);

@@ -23,6 +23,13 @@ class Unprivileged {
     // False when permissions cannot be made to apply.
     bool effective() const { return !wasRoot_ || active_; }
 
+    // Whether the unprivileged user may open path as asked (X_OK, R_OK): a
+    // checkout under /root is out of its reach.
+    static bool MayAccess(const char* path, int mode) {
+        const Unprivileged unprivileged;
+        return unprivileged.effective() && euidaccess(path, mode) == 0;
+    }
+
     // For a child process about to start one of the programs, which refuse to
     // run with their real and effective users apart: gives up root for good.
     static void DropRootInChild() {
