@@ -6,16 +6,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QSocketNotifier>
-#include <QThread>
 #include <QTimer>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <vector>
 
+#include "core/shell/EventsTurningWait.h"
 #include "core/shell/StepFailure.h"
 
 namespace quorvid {
@@ -55,30 +54,16 @@ void WatchForLateExit(int statusFd, std::function<void(int)> onExit, int windowM
     });
 }
 
-// Whether fd has something to read within waitMs. The event loop turns
-// meanwhile, where there is one, so the window paints while Calc starts.
+// Whether fd has something to read within waitMs. The wait runs beside the
+// event loop, so the window paints while Calc starts.
 bool WaitReadable(int fd, int waitMs) {
-    if (QCoreApplication::instance() == nullptr ||
-        QThread::currentThread() != QCoreApplication::instance()->thread()) {
+    int ready = 0;
+    RunWhileEventsTurn([&] {
         pollfd pending{fd, POLLIN, 0};
-        int ready = 0;
         while ((ready = poll(&pending, 1, waitMs)) < 0 && errno == EINTR) {
         }
-        return ready > 0;
-    }
-    QSocketNotifier notifier(fd, QSocketNotifier::Read);
-    bool readable = false;
-    QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
-        readable = true;
-        notifier.setEnabled(false);
     });
-    QTimer limit;
-    limit.setSingleShot(true);
-    limit.start(waitMs);
-    while (!readable && limit.isActive()) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return readable;
+    return ready > 0;
 }
 
 }  // namespace
