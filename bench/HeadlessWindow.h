@@ -7,13 +7,13 @@
 #include <QStringList>
 
 #include "core/results/ResultsGrid.h"
-#include "core/shell/CommandContext.h"
-#include "core/shell/Dialogs.h"
-#include "core/shell/EventPump.h"
-#include "core/shell/ListViewModel.h"
-#include "core/shell/MousePointer.h"
-#include "core/shell/Platform.h"
-#include "core/shell/ProgressState.h"
+#include "core/shell/controls/CommandContext.h"
+#include "core/shell/controls/ListViewModel.h"
+#include "core/shell/controls/MousePointer.h"
+#include "core/shell/controls/ProgressState.h"
+#include "core/shell/platform/Dialogs.h"
+#include "core/shell/platform/EventPump.h"
+#include "core/shell/platform/Platform.h"
 
 namespace bench {
 

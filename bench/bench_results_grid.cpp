@@ -8,7 +8,7 @@
 
 #include "BenchMemory.h"
 #include "core/results/ResultsGrid.h"
-#include "core/shell/ListViewModel.h"
+#include "core/shell/controls/ListViewModel.h"
 #include "window/ListViewControl.h"
 
 namespace {

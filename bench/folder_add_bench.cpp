@@ -14,14 +14,14 @@
 #include <string>
 
 #include "core/input/AddFolder.h"
-#include "core/shell/CommandContext.h"
-#include "core/shell/Dialogs.h"
-#include "core/shell/EventPump.h"
-#include "core/shell/ListViewModel.h"
-#include "core/shell/MousePointer.h"
-#include "core/shell/Platform.h"
-#include "core/shell/ProgressState.h"
-#include "core/shell/SettingsStore.h"
+#include "core/shell/controls/CommandContext.h"
+#include "core/shell/controls/ListViewModel.h"
+#include "core/shell/controls/MousePointer.h"
+#include "core/shell/controls/ProgressState.h"
+#include "core/shell/platform/Dialogs.h"
+#include "core/shell/platform/EventPump.h"
+#include "core/shell/platform/Platform.h"
+#include "core/shell/platform/SettingsStore.h"
 #include "window/Form1.h"
 
 namespace {

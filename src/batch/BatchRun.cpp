@@ -16,14 +16,14 @@
 #include "core/export/RecordFormats.h"
 #include "core/input/AddFolder.h"
 #include "core/input/FolderWalk.h"
-#include "core/input/SampleFiles.h"
 #include "core/pool/ExtractionFeed.h"
 #include "core/results/ExtractionReplay.h"
 #include "core/results/ResultsStore.h"
-#include "core/shell/ErrorReport.h"
-#include "core/shell/EventPump.h"
-#include "core/shell/PathFunctions.h"
-#include "core/shell/SafeFileWriter.h"
+#include "core/shell/files/PathExists.h"
+#include "core/shell/files/PathFunctions.h"
+#include "core/shell/files/SafeFileWriter.h"
+#include "core/shell/platform/EventPump.h"
+#include "core/shell/report/ErrorReport.h"
 
 namespace quorvid {
 

@@ -13,7 +13,7 @@
 #include "batch/ProgressLine.h"
 #include "batch/RowPlan.h"
 #include "batch/StoredRows.h"
-#include "core/shell/StepFailure.h"
+#include "core/shell/report/StepFailure.h"
 
 namespace quorvid {
 

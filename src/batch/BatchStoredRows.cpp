@@ -4,7 +4,7 @@
 
 #include "batch/BatchRun.h"
 #include "batch/MergePlan.h"
-#include "core/shell/SafeFileWriter.h"
+#include "core/shell/files/SafeFileWriter.h"
 
 namespace quorvid {
 

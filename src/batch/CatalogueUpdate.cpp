@@ -5,7 +5,7 @@
 #include <QHash>
 #include <QSet>
 
-#include "core/shell/RegionalDateTime.h"
+#include "core/shell/files/RegionalDateTime.h"
 
 namespace quorvid {
 

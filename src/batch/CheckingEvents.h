@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "core/shell/EventPump.h"
+#include "core/shell/platform/EventPump.h"
 
 namespace quorvid {
 

@@ -2,7 +2,7 @@
 
 #include "core/extraction/FieldCatalogue.h"
 #include "core/extraction/FileExtractor.h"
-#include "core/shell/StepFailure.h"
+#include "core/shell/report/StepFailure.h"
 
 namespace quorvid {
 

@@ -4,8 +4,8 @@
 #include "core/export/SpreadsheetExport.h"
 #include "core/export/TextFileLine.h"
 #include "core/results/ResultsStore.h"
-#include "core/shell/SafeFileWriter.h"
-#include "core/shell/StepFailure.h"
+#include "core/shell/files/SafeFileWriter.h"
+#include "core/shell/report/StepFailure.h"
 
 namespace quorvid {
 

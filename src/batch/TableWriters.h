@@ -6,7 +6,7 @@
 #include "batch/CheckingEvents.h"
 #include "core/export/AlignedTextLayout.h"
 #include "core/export/XlsxWorkbook.h"
-#include "core/shell/ErrorReport.h"
+#include "core/shell/report/ErrorReport.h"
 
 namespace quorvid {
 

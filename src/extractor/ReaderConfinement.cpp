@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "core/shell/PathFunctions.h"
+#include "core/shell/files/PathFunctions.h"
 #include "extractor/SyscallFilter.h"
 
 namespace quorvid {

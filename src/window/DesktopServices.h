@@ -3,8 +3,8 @@
 #include <QElapsedTimer>
 #include <random>
 
-#include "core/shell/EventPump.h"
-#include "core/shell/SystemServices.h"
+#include "core/shell/platform/EventPump.h"
+#include "core/shell/platform/SystemServices.h"
 
 namespace quorvid {
 

@@ -9,10 +9,10 @@
 #include <memory>
 #include <optional>
 
-#include "core/shell/CommandContext.h"
-#include "core/shell/ListViewModel.h"
-#include "core/shell/MousePointer.h"
-#include "core/shell/ProgressState.h"
+#include "core/shell/controls/CommandContext.h"
+#include "core/shell/controls/ListViewModel.h"
+#include "core/shell/controls/MousePointer.h"
+#include "core/shell/controls/ProgressState.h"
 
 class QMimeData;
 class QProgressBar;

@@ -3,7 +3,7 @@
 #include <QPixmap>
 #include <utility>
 
-#include "core/shell/ListViewModel.h"
+#include "core/shell/controls/ListViewModel.h"
 
 namespace quorvid {
 

@@ -6,7 +6,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-#include "core/shell/ListViewModel.h"
+#include "core/shell/controls/ListViewModel.h"
 
 namespace quorvid {
 

@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "core/shell/Dialogs.h"
+#include "core/shell/platform/Dialogs.h"
 
 namespace quorvid {
 

@@ -10,15 +10,15 @@
 #include <QScreen>
 #include <QThread>
 
-#include "core/input/SampleFiles.h"
-#include "core/shell/DevelopmentRun.h"
-#include "core/shell/Dialogs.h"
-#include "core/shell/EventPump.h"
-#include "core/shell/FileSystemObject.h"
-#include "core/shell/Platform.h"
-#include "core/shell/SettingsStore.h"
-#include "core/shell/StepFailure.h"
-#include "core/shell/SystemServices.h"
+#include "core/shell/files/FileSystemObject.h"
+#include "core/shell/files/PathExists.h"
+#include "core/shell/platform/DevelopmentRun.h"
+#include "core/shell/platform/Dialogs.h"
+#include "core/shell/platform/EventPump.h"
+#include "core/shell/platform/Platform.h"
+#include "core/shell/platform/SettingsStore.h"
+#include "core/shell/platform/SystemServices.h"
+#include "core/shell/report/StepFailure.h"
 
 namespace quorvid {
 

@@ -2,8 +2,8 @@
 
 #include "core/export/CalcSpreadsheetProvider.h"
 #include "core/export/SpreadsheetExport.h"
-#include "core/shell/Platform.h"
-#include "core/shell/SettingsStore.h"
+#include "core/shell/platform/Platform.h"
+#include "core/shell/platform/SettingsStore.h"
 #include "window/DesktopServices.h"
 #include "window/Form1.h"
 #include "window/QtDialogs.h"

@@ -16,10 +16,10 @@
 #include "core/extraction/ExtractionRun.h"
 #include "core/input/AddFolder.h"
 #include "core/input/FolderWalk.h"
-#include "core/shell/CommandContext.h"
-#include "core/shell/ListViewModel.h"
-#include "core/shell/MousePointer.h"
-#include "core/shell/ProgressState.h"
+#include "core/shell/controls/CommandContext.h"
+#include "core/shell/controls/ListViewModel.h"
+#include "core/shell/controls/MousePointer.h"
+#include "core/shell/controls/ProgressState.h"
 #include "support/TestPlatform.h"
 
 // Runs of the real program, and folders of media for them.

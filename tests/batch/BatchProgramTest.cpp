@@ -14,7 +14,7 @@
 
 #include "batch/BatchProgram.h"
 #include "core/export/TextFileExport.h"
-#include "core/shell/ReportSteps.h"
+#include "core/shell/report/ReportSteps.h"
 #include "support/ExportTestSupport.h"
 
 namespace quorvid {

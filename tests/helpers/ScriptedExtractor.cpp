@@ -20,7 +20,7 @@
 #include "core/extraction/FieldCatalogue.h"
 #include "core/pool/ExtractorPool.h"
 #include "core/pool/ExtractorProtocol.h"
-#include "core/shell/ReportSteps.h"
+#include "core/shell/report/ReportSteps.h"
 #include "extractor/ExtractorService.h"
 
 using namespace quorvid;

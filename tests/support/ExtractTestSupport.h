@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/extraction/Shell.h"
-#include "core/shell/StepFailure.h"
+#include "core/shell/report/StepFailure.h"
 #include "support/ScriptedDialogs.h"
 
 namespace quorvid::test {

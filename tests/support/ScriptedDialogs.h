@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "core/shell/Dialogs.h"
+#include "core/shell/platform/Dialogs.h"
 
 namespace quorvid::test {
 

@@ -1,6 +1,6 @@
 #include "support/TestPlatform.h"
 
-#include "core/shell/StepFailure.h"
+#include "core/shell/report/StepFailure.h"
 
 namespace quorvid::test {
 

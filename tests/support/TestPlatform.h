@@ -11,10 +11,10 @@
 
 #include "core/export/Clipboard.h"
 #include "core/export/SpreadsheetApplication.h"
-#include "core/shell/EventPump.h"
-#include "core/shell/Platform.h"
-#include "core/shell/SettingsStore.h"
-#include "core/shell/SystemServices.h"
+#include "core/shell/platform/EventPump.h"
+#include "core/shell/platform/Platform.h"
+#include "core/shell/platform/SettingsStore.h"
+#include "core/shell/platform/SystemServices.h"
 #include "support/ScriptedDialogs.h"
 
 namespace quorvid::test {

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "core/shell/ReportSteps.h"
+#include "core/shell/report/ReportSteps.h"
 #include "support/TestPlatform.h"
 #include "window/Form1.h"
 #include "window/ListViewControl.h"

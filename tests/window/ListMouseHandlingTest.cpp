@@ -6,7 +6,7 @@
 #include <QMouseEvent>
 #include <QtEndian>
 
-#include "core/shell/ListViewModel.h"
+#include "core/shell/controls/ListViewModel.h"
 #include "support/TestPlatform.h"
 #include "window/Form1.h"
 #include "window/ListMouseHandling.h"

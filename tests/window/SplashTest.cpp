@@ -6,8 +6,8 @@
 #include <QImage>
 #include <QPixmap>
 
-#include "core/shell/DevelopmentRun.h"
-#include "core/shell/StepFailure.h"
+#include "core/shell/platform/DevelopmentRun.h"
+#include "core/shell/report/StepFailure.h"
 #include "support/TestPlatform.h"
 #include "window/Form1.h"
 #include "window/Splash.h"

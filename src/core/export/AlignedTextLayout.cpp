@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <numeric>
 
-#include "core/shell/EventPump.h"
-#include "core/shell/TableText.h"
+#include "core/shell/controls/TableText.h"
+#include "core/shell/platform/EventPump.h"
 
 namespace quorvid {
 

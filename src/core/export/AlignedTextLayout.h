@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "core/shell/StepFailure.h"
+#include "core/shell/report/StepFailure.h"
 
 namespace quorvid {
 

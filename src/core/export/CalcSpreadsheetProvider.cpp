@@ -8,7 +8,7 @@
 
 #include "core/export/WatchedProgram.h"
 #include "core/export/XlsxWorkbook.h"
-#include "core/shell/StepFailure.h"
+#include "core/shell/report/StepFailure.h"
 
 namespace quorvid {
 

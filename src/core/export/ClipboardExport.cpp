@@ -2,14 +2,14 @@
 
 #include "core/export/AlignedTextLayout.h"
 #include "core/export/Clipboard.h"
-#include "core/shell/CommandContext.h"
-#include "core/shell/Dialogs.h"
-#include "core/shell/ErrorReport.h"
-#include "core/shell/EventPump.h"
-#include "core/shell/ListViewModel.h"
-#include "core/shell/Platform.h"
-#include "core/shell/ProcedureLocations.h"
-#include "core/shell/ReportSteps.h"
+#include "core/shell/controls/CommandContext.h"
+#include "core/shell/controls/ListViewModel.h"
+#include "core/shell/platform/Dialogs.h"
+#include "core/shell/platform/EventPump.h"
+#include "core/shell/platform/Platform.h"
+#include "core/shell/report/ErrorReport.h"
+#include "core/shell/report/ProcedureLocations.h"
+#include "core/shell/report/ReportSteps.h"
 
 namespace quorvid {
 

@@ -2,7 +2,7 @@
 
 #include "core/export/AlignedTextLayout.h"
 #include "core/extraction/FieldCatalogue.h"
-#include "core/shell/TableText.h"
+#include "core/shell/controls/TableText.h"
 
 namespace quorvid {
 

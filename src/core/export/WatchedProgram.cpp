@@ -14,8 +14,8 @@
 #include <memory>
 #include <vector>
 
-#include "core/shell/EventsTurningWait.h"
-#include "core/shell/StepFailure.h"
+#include "core/shell/platform/EventsTurningWait.h"
+#include "core/shell/report/StepFailure.h"
 
 namespace quorvid {
 

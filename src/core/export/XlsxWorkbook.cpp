@@ -6,8 +6,8 @@
 #include <QFile>
 #include <algorithm>
 
-#include "core/shell/EventsTurningWait.h"
-#include "core/shell/StepFailure.h"
+#include "core/shell/platform/EventsTurningWait.h"
+#include "core/shell/report/StepFailure.h"
 
 namespace quorvid {
 

@@ -1,7 +1,7 @@
 #include "core/extraction/FileExtraction.h"
 
 #include "core/extraction/FieldCatalogue.h"
-#include "core/shell/ReportSteps.h"
+#include "core/shell/report/ReportSteps.h"
 
 namespace quorvid {
 

@@ -7,9 +7,9 @@
 #include "core/extraction/FieldCatalogue.h"
 #include "core/extraction/MediaInfoDLL.h"
 #include "core/extraction/Shell.h"
-#include "core/shell/PathFunctions.h"
-#include "core/shell/ReportSteps.h"
-#include "core/shell/StepFailure.h"
+#include "core/shell/files/PathFunctions.h"
+#include "core/shell/report/ReportSteps.h"
+#include "core/shell/report/StepFailure.h"
 
 namespace quorvid {
 

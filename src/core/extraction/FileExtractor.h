@@ -3,7 +3,7 @@
 #include <QString>
 
 #include "core/extraction/FileExtraction.h"
-#include "core/shell/FileFacts.h"
+#include "core/shell/files/FileFacts.h"
 
 namespace quorvid {
 

@@ -8,8 +8,8 @@
 #include <QFile>
 #include <array>
 
-#include "core/shell/RegionalDateTime.h"
-#include "core/shell/StepFailure.h"
+#include "core/shell/files/RegionalDateTime.h"
+#include "core/shell/report/StepFailure.h"
 
 namespace quorvid {
 

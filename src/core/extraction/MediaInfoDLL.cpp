@@ -14,7 +14,7 @@
 #include <cwchar>
 #include <string>
 
-#include "core/shell/StepFailure.h"
+#include "core/shell/report/StepFailure.h"
 
 namespace quorvid {
 

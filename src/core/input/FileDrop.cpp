@@ -6,10 +6,10 @@
 
 #include "core/input/AddFolder.h"
 #include "core/input/FolderWalk.h"
-#include "core/input/SampleFiles.h"
-#include "core/shell/CommandContext.h"
-#include "core/shell/ListViewModel.h"
-#include "core/shell/Platform.h"
+#include "core/shell/controls/CommandContext.h"
+#include "core/shell/controls/ListViewModel.h"
+#include "core/shell/files/PathExists.h"
+#include "core/shell/platform/Platform.h"
 
 namespace quorvid {
 

@@ -3,7 +3,7 @@
 #include <QString>
 #include <vector>
 
-#include "core/shell/FileSystemObject.h"
+#include "core/shell/files/FileSystemObject.h"
 
 namespace quorvid {
 

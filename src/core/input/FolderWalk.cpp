@@ -7,9 +7,9 @@
 #include <algorithm>
 
 #include "core/input/FileListing.h"
-#include "core/shell/EventPump.h"
-#include "core/shell/ProcedureLocations.h"
-#include "core/shell/ReportSteps.h"
+#include "core/shell/platform/EventPump.h"
+#include "core/shell/report/ProcedureLocations.h"
+#include "core/shell/report/ReportSteps.h"
 
 namespace quorvid {
 

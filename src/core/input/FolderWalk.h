@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/shell/ErrorReport.h"
-#include "core/shell/FileSystemObject.h"
+#include "core/shell/files/FileSystemObject.h"
+#include "core/shell/report/ErrorReport.h"
 
 namespace quorvid {
 

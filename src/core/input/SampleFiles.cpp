@@ -1,21 +1,20 @@
 #include "core/input/SampleFiles.h"
 
-#include <sys/stat.h>
-
 #include <QDir>
 #include <QFile>
 #include <QUrl>
 
 #include "core/input/FileListing.h"
-#include "core/shell/CommandContext.h"
-#include "core/shell/Dialogs.h"
-#include "core/shell/ErrorReport.h"
-#include "core/shell/ListViewModel.h"
-#include "core/shell/Platform.h"
-#include "core/shell/ProcedureLocations.h"
-#include "core/shell/ReportSteps.h"
-#include "core/shell/SettingsStore.h"
-#include "core/shell/SystemServices.h"
+#include "core/shell/controls/CommandContext.h"
+#include "core/shell/controls/ListViewModel.h"
+#include "core/shell/files/PathExists.h"
+#include "core/shell/platform/Dialogs.h"
+#include "core/shell/platform/Platform.h"
+#include "core/shell/platform/SettingsStore.h"
+#include "core/shell/platform/SystemServices.h"
+#include "core/shell/report/ErrorReport.h"
+#include "core/shell/report/ProcedureLocations.h"
+#include "core/shell/report/ReportSteps.h"
 
 namespace quorvid {
 
@@ -25,14 +24,6 @@ constexpr auto kSnapshotKey = "Snapshot";
 constexpr QChar kSnapshotSeparator = u'|';
 
 }  // namespace
-
-bool PathExists(const QString& path) {
-    if (path.isEmpty()) {
-        return false;
-    }
-    struct stat info {};
-    return stat(QFile::encodeName(path).constData(), &info) == 0;
-}
 
 bool IsInList(const ListViewModel& list, const QString& path) {
     bool found = false;

@@ -12,9 +12,6 @@ inline constexpr auto kOpenSampleFolderQuestion =
     "Would you like this software to open the folder where these sample files are stored (so "
     "that you can view them before working with them)?";
 
-// True when the path's modification time can be read (files and folders alike).
-bool PathExists(const QString& path);
-
 // True when any item's text equals the path exactly.
 bool IsInList(const ListViewModel& list, const QString& path);
 

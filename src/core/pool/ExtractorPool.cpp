@@ -15,7 +15,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "core/shell/ReportSteps.h"
+#include "core/shell/report/ReportSteps.h"
 
 namespace quorvid {
 

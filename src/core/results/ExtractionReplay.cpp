@@ -2,8 +2,8 @@
 
 #include "core/extraction/FileExtraction.h"
 #include "core/results/ResultsTable.h"
-#include "core/shell/ErrorReport.h"
-#include "core/shell/ReportSteps.h"
+#include "core/shell/report/ErrorReport.h"
+#include "core/shell/report/ReportSteps.h"
 
 namespace quorvid {
 

@@ -1,7 +1,7 @@
 #include "core/results/ResultsGrid.h"
 
 #include "core/extraction/FieldCatalogue.h"
-#include "core/shell/ListViewModel.h"
+#include "core/shell/controls/ListViewModel.h"
 
 namespace quorvid {
 

@@ -1,7 +1,7 @@
 #include "core/results/ResultsStore.h"
 
 #include "core/extraction/FieldCatalogue.h"
-#include "core/shell/StepFailure.h"
+#include "core/shell/report/StepFailure.h"
 
 namespace quorvid {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/results/ResultsTable.h"
-#include "core/shell/TableText.h"
+#include "core/shell/controls/TableText.h"
 
 namespace quorvid {
 

@@ -1,14 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "core/export/ClipboardExport.h"
-#include "core/shell/CommandContext.h"
-#include "core/shell/ListViewModel.h"
-#include "core/shell/MousePointer.h"
-#include "core/shell/ProcedureLocations.h"
-#include "core/shell/ProgressState.h"
+#include "core/shell/controls/CommandContext.h"
+#include "core/shell/controls/ListViewModel.h"
+#include "core/shell/controls/MousePointer.h"
+#include "core/shell/controls/ProgressState.h"
+#include "core/shell/report/ProcedureLocations.h"
 #include "support/ExportTestSupport.h"
 #include "support/TestPlatform.h"
-#include "window/SystemClipboard.h"
 
 namespace quorvid::test {
 namespace {
@@ -118,15 +117,6 @@ TEST_F(ClipboardExportTest, GridClearedDuringTheCopyIsReportedOnceAndTheMessageF
     ASSERT_EQ(reports.size(), 1);
     EXPECT_TRUE(reports[0].contains(location::kPushButton4));
     EXPECT_EQ(platform.dialogs.Messages(), QStringList{kCopiedMessage});
-}
-
-TEST_F(ClipboardExportTest, SystemClipboardReadsBackWhatItWasGiven) {
-    SystemClipboard clipboard;
-    const QString text = QStringLiteral("C:\\x   \t\xe9t\xe9\t\r\n");
-    ASSERT_TRUE(clipboard.SetText(text));
-    EXPECT_EQ(clipboard.Text(), text);
-    ASSERT_TRUE(clipboard.Clear());
-    EXPECT_EQ(clipboard.Text(), QString());
 }
 
 }  // namespace

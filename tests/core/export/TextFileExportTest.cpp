@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "core/export/TextFileExport.h"
-#include "core/shell/CommandContext.h"
-#include "core/shell/ListViewModel.h"
-#include "core/shell/MousePointer.h"
-#include "core/shell/ProcedureLocations.h"
-#include "core/shell/ProgressState.h"
-#include "core/shell/ReportSteps.h"
+#include "core/shell/controls/CommandContext.h"
+#include "core/shell/controls/ListViewModel.h"
+#include "core/shell/controls/MousePointer.h"
+#include "core/shell/controls/ProgressState.h"
+#include "core/shell/report/ProcedureLocations.h"
+#include "core/shell/report/ReportSteps.h"
 #include "support/ExportTestSupport.h"
 #include "support/TestPlatform.h"
 #include "support/Unprivileged.h"

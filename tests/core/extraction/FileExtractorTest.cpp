@@ -12,7 +12,7 @@
 #include "core/extraction/FileExtractor.h"
 #include "core/extraction/GioShell.h"
 #include "core/extraction/MediaInfoDLL.h"
-#include "core/shell/ReportSteps.h"
+#include "core/shell/report/ReportSteps.h"
 #include "support/ExtractTestSupport.h"
 #include "support/Unprivileged.h"
 

@@ -2,10 +2,10 @@
 
 #include "core/input/AddFiles.h"
 #include "core/input/AddFolder.h"
-#include "core/shell/CommandContext.h"
-#include "core/shell/ListViewModel.h"
-#include "core/shell/MousePointer.h"
-#include "core/shell/ProgressState.h"
+#include "core/shell/controls/CommandContext.h"
+#include "core/shell/controls/ListViewModel.h"
+#include "core/shell/controls/MousePointer.h"
+#include "core/shell/controls/ProgressState.h"
 #include "support/FolderTree.h"
 #include "support/TestPlatform.h"
 

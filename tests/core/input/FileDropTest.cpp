@@ -1,16 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
 
 #include "core/input/FileDrop.h"
+#include "core/shell/controls/CommandContext.h"
+#include "core/shell/controls/ListViewModel.h"
+#include "core/shell/controls/MousePointer.h"
+#include "core/shell/controls/ProgressState.h"
 #include "support/FolderTree.h"
 #include "support/TestPlatform.h"
-#include "window/Form1.h"
-#include "window/ListViewControl.h"
 
 namespace quorvid {
 namespace {
@@ -76,30 +76,6 @@ TEST(FileDrop, AppendsFilesAsTheyAreAndFoldersWalkedInDropOrder) {
                            QStringLiteral(".hidden.avi"), QStringLiteral("~odd name.txt")}));
     EXPECT_TRUE(test.dialogs.shown.empty());
     EXPECT_EQ(pointer.value(), MousePointerState::kDefault);
-}
-
-TEST(FileDrop, TheInputListTakesDropsOfFilesAndRefusesText) {
-    FolderTree tree;
-    const QString clip = tree.file(QStringLiteral("clip.mp4"));
-    test::TestPlatform test;
-    Form1 form(test.platform);
-    QWidget* viewport = form.ListView1->viewport();
-
-    QMimeData text;
-    text.setText(QStringLiteral("not a file list"));
-    QDragEnterEvent refused(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(viewport, &refused);
-    EXPECT_FALSE(refused.isAccepted());
-
-    const auto files = FileList({clip});
-    QDragEnterEvent offered(QPoint(5, 5), Qt::CopyAction, files.get(), Qt::LeftButton,
-                            Qt::NoModifier);
-    QCoreApplication::sendEvent(viewport, &offered);
-    EXPECT_TRUE(offered.isAccepted());
-
-    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, files.get(), Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(viewport, &drop);
-    EXPECT_EQ(Items(form.ListView1Items()), QStringList{clip});
 }
 
 }  // namespace

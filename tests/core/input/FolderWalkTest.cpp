@@ -8,9 +8,9 @@
 
 #include "core/input/FileListing.h"
 #include "core/input/FolderWalk.h"
-#include "core/shell/ErrorReport.h"
-#include "core/shell/ProcedureLocations.h"
-#include "core/shell/ReportSteps.h"
+#include "core/shell/report/ErrorReport.h"
+#include "core/shell/report/ProcedureLocations.h"
+#include "core/shell/report/ReportSteps.h"
 #include "support/FolderTree.h"
 #include "support/TestPlatform.h"
 

@@ -4,11 +4,11 @@
 #include <QFile>
 
 #include "core/input/SampleFiles.h"
-#include "core/shell/CommandContext.h"
-#include "core/shell/ListViewModel.h"
+#include "core/shell/controls/CommandContext.h"
+#include "core/shell/controls/ListViewModel.h"
+#include "core/shell/files/PathExists.h"
 #include "support/FolderTree.h"
 #include "support/TestPlatform.h"
-#include "window/Form1.h"
 
 namespace quorvid {
 namespace {
@@ -99,27 +99,6 @@ TEST(SampleFiles, ExistenceAndListTests) {
     EXPECT_TRUE(IsInList(list, QStringLiteral("/v/b.mp4")));
     EXPECT_FALSE(IsInList(list, QStringLiteral("/v/a.mp4")));
     EXPECT_FALSE(IsInList(list, QStringLiteral("/v/b.mp4 ")));
-}
-
-TEST(SampleFiles, LoadRecordsTheSnapshotOnlyWhileItIsEmpty) {
-    test::TestPlatform test;
-    const QString first = MakeSample(test, QStringLiteral("first.mp4"));
-    {
-        Form1 form(test.platform);
-        form.Form_Load();
-    }
-    EXPECT_EQ(Snapshot(test), first);
-
-    MakeSample(test, QStringLiteral("second.mp4"));
-    {
-        Form1 form(test.platform);
-        form.Form_Load();
-        test.dialogs.yesNoAnswers = {false};
-        form.PushButton10_Click();
-        EXPECT_EQ(form.ListView1Items().ItemCount(), 1);
-    }
-    EXPECT_EQ(Snapshot(test), first);
-    EXPECT_TRUE(test.dialogs.Warnings().isEmpty());
 }
 
 }  // namespace

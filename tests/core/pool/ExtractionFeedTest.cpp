@@ -10,7 +10,7 @@
 #include "core/extraction/MediaInfoDLL.h"
 #include "core/pool/ExtractionFeed.h"
 #include "core/pool/ExtractorPool.h"
-#include "core/shell/ReportSteps.h"
+#include "core/shell/report/ReportSteps.h"
 #include "support/ExtractTestSupport.h"
 
 namespace quorvid {

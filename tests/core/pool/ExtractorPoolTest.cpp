@@ -17,7 +17,7 @@
 #include "core/pool/ExtractorPool.h"
 #include "core/pool/ExtractorProtocol.h"
 #include "core/pool/HelperDiagnostics.h"
-#include "core/shell/ReportSteps.h"
+#include "core/shell/report/ReportSteps.h"
 #include "extractor/ExtractorService.h"
 #include "support/HelperProcesses.h"
 

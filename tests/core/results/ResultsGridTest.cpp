@@ -2,7 +2,7 @@
 
 #include "core/extraction/FieldCatalogue.h"
 #include "core/results/ResultsGrid.h"
-#include "core/shell/ListViewModel.h"
+#include "core/shell/controls/ListViewModel.h"
 
 namespace quorvid {
 namespace {

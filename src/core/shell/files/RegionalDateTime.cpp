@@ -1,4 +1,4 @@
-#include "core/shell/RegionalDateTime.h"
+#include "core/shell/files/RegionalDateTime.h"
 
 #include <QRegularExpression>
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/shell/StepFailure.h"
+#include "core/shell/report/StepFailure.h"
 
 namespace quorvid {
 

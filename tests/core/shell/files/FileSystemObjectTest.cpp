@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "core/shell/FileSystemObject.h"
+#include "core/shell/files/FileSystemObject.h"
 #include "support/Unprivileged.h"
 
 namespace quorvid {

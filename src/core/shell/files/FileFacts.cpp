@@ -1,4 +1,4 @@
-#include "core/shell/FileFacts.h"
+#include "core/shell/files/FileFacts.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -7,8 +7,8 @@
 #include <QStorageInfo>
 #include <mutex>
 
-#include "core/shell/RegionalDateTime.h"
-#include "core/shell/StepFailure.h"
+#include "core/shell/files/RegionalDateTime.h"
+#include "core/shell/report/StepFailure.h"
 
 namespace quorvid {
 

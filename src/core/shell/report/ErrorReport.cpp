@@ -1,7 +1,7 @@
-#include "core/shell/ErrorReport.h"
+#include "core/shell/report/ErrorReport.h"
 
-#include "core/shell/Addresses.h"
-#include "core/shell/Dialogs.h"
+#include "core/shell/platform/Dialogs.h"
+#include "core/shell/texts/Addresses.h"
 
 namespace quorvid {
 

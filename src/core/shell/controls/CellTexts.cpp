@@ -1,4 +1,4 @@
-#include "core/shell/CellTexts.h"
+#include "core/shell/controls/CellTexts.h"
 
 #include <QHash>
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/shell/ErrorReport.h"
+#include "core/shell/report/ErrorReport.h"
 #include "support/ScriptedDialogs.h"
 
 namespace quorvid {

@@ -5,8 +5,8 @@
 #include <QTimer>
 #include <vector>
 
-#include "core/shell/CellTexts.h"
-#include "core/shell/TableText.h"
+#include "core/shell/controls/CellTexts.h"
+#include "core/shell/controls/TableText.h"
 
 namespace quorvid {
 

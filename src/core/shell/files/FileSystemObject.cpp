@@ -1,4 +1,4 @@
-#include "core/shell/FileSystemObject.h"
+#include "core/shell/files/FileSystemObject.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -3,8 +3,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "core/shell/ListViewModel.h"
-#include "core/shell/StepFailure.h"
+#include "core/shell/controls/ListViewModel.h"
+#include "core/shell/report/StepFailure.h"
 
 namespace quorvid {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/shell/EventsTurningWait.h"
+#include "core/shell/platform/EventsTurningWait.h"
 
 #include <QCoreApplication>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "core/shell/PathFunctions.h"
+#include "core/shell/files/PathFunctions.h"
 
 #include <QDir>
 

@@ -12,7 +12,7 @@
 #include <cstdio>
 
 #include "core/export/TextFileLine.h"
-#include "core/shell/SafeFileWriter.h"
+#include "core/shell/files/SafeFileWriter.h"
 #include "support/Unprivileged.h"
 
 namespace quorvid {

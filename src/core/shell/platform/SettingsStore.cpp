@@ -1,9 +1,9 @@
-#include "core/shell/SettingsStore.h"
+#include "core/shell/platform/SettingsStore.h"
 
 #include <QSettings>
 #include <utility>
 
-#include "core/shell/StepFailure.h"
+#include "core/shell/report/StepFailure.h"
 
 namespace quorvid {
 

@@ -3,8 +3,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "core/shell/SettingsStore.h"
-#include "core/shell/StepFailure.h"
+#include "core/shell/platform/SettingsStore.h"
+#include "core/shell/report/StepFailure.h"
 
 namespace quorvid {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/shell/SafeFileWriter.h"
+#include "core/shell/files/SafeFileWriter.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -7,8 +7,8 @@
 #include <chrono>
 #include <thread>
 
-#include "core/shell/EventsTurningWait.h"
-#include "core/shell/StepFailure.h"
+#include "core/shell/platform/EventsTurningWait.h"
+#include "core/shell/report/StepFailure.h"
 
 namespace quorvid {
 namespace {

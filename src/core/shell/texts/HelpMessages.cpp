@@ -1,6 +1,6 @@
-#include "core/shell/HelpMessages.h"
+#include "core/shell/texts/HelpMessages.h"
 
-#include "core/shell/Addresses.h"
+#include "core/shell/texts/Addresses.h"
 
 namespace quorvid {
 

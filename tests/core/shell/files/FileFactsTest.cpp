@@ -6,8 +6,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "core/shell/FileFacts.h"
-#include "core/shell/StepFailure.h"
+#include "core/shell/files/FileFacts.h"
+#include "core/shell/report/StepFailure.h"
 
 namespace quorvid {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/shell/CellTexts.h"
+#include "core/shell/controls/CellTexts.h"
 
 namespace quorvid {
 namespace {

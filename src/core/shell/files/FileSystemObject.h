@@ -3,7 +3,7 @@
 #include <QString>
 #include <vector>
 
-#include "core/shell/StepFailure.h"
+#include "core/shell/report/StepFailure.h"
 
 namespace quorvid {
 

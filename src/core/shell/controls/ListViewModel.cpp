@@ -1,6 +1,6 @@
-#include "core/shell/ListViewModel.h"
+#include "core/shell/controls/ListViewModel.h"
 
-#include "core/shell/StepFailure.h"
+#include "core/shell/report/StepFailure.h"
 
 namespace quorvid {
 

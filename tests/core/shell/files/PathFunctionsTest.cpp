@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/shell/PathFunctions.h"
+#include "core/shell/files/PathFunctions.h"
 
 namespace quorvid {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/shell/ReportSteps.h"
+#include "core/shell/report/ReportSteps.h"
 
 namespace quorvid {
 namespace {

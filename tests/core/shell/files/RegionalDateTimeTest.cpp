@@ -3,7 +3,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 
-#include "core/shell/RegionalDateTime.h"
+#include "core/shell/files/RegionalDateTime.h"
 
 namespace quorvid {
 namespace {
