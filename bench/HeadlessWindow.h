@@ -62,7 +62,6 @@ struct HeadlessWindow {
     quorvid::ProgressState progress;
     quorvid::MousePointerState pointer;
     quorvid::CommandContext context{platform, input, results, progress, pointer};
-    bool extractionRunning = false;
 };
 
 }  // namespace bench

@@ -13,7 +13,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "core/extraction/ExtractionRun.h"
+#include "core/commands/ExtractionRun.h"
 #include "core/extraction/FieldCatalogue.h"
 #include "core/extraction/MediaInfoDLL.h"
 #include "core/results/ResultsGrid.h"
@@ -83,7 +83,7 @@ Timing WholeRun(MediaInfoLibrary& library, const QStringList& paths, const QStri
     bench::HeadlessWindow window(paths, events, programFolder);
     GioShell shell;
     const Stopwatch stopwatch;
-    ExtractionRun(window.context, window.extractionRunning, library, shell).PushButton2_Click();
+    ExtractionRun(window.context, library, shell).PushButton2_Click();
     const Timing timing = stopwatch.Stop();
     const QStringList& reports = window.dialogs.warnings;
     if (window.results.ItemCount() != paths.size() || !reports.isEmpty()) {

@@ -26,7 +26,7 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "core/extraction/ExtractionRun.h"
+#include "core/commands/ExtractionRun.h"
 #include "core/extraction/FieldCatalogue.h"
 #include "core/extraction/GioShell.h"
 #include "core/extraction/MediaInfoDLL.h"
@@ -106,10 +106,10 @@ Run RunOnce(const QStringList& paths, const std::optional<ExtractorPoolOptions>&
     sinceTick.start();
     ticker.start(5);
     if (helpers) {
-        ExtractionRun(window.context, window.extractionRunning, *helpers).PushButton2_Click();
+        ExtractionRun(window.context, *helpers).PushButton2_Click();
     } else {
         static GioShell shell;
-        ExtractionRun(window.context, window.extractionRunning,
+        ExtractionRun(window.context,
                       ProgramMediaInfoLibrary(QCoreApplication::applicationDirPath()), shell)
             .PushButton2_Click();
     }

@@ -14,10 +14,10 @@
 #include <QtEndian>
 #include <cmath>
 
+#include "core/commands/ExtractionRun.h"
 #include "core/export/ClipboardExport.h"
 #include "core/export/SpreadsheetExport.h"
 #include "core/export/TextFileExport.h"
-#include "core/extraction/ExtractionRun.h"
 #include "core/input/AddFiles.h"
 #include "core/input/AddFolder.h"
 #include "core/input/FileDrop.h"
@@ -100,7 +100,8 @@ Form1::Form1(Platform& platform, QWidget* parent)
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
       platform_(platform),
-      context_{platform, inputList_, resultsGrid_, progress_, pointer_} {
+      context_{platform, inputList_, resultsGrid_, progress_, pointer_},
+      extraction_(context_) {
     CreateControls();
     connect(&pointer_, &MousePointerState::changed, this, &Form1::ApplyPointer);
 }
@@ -279,7 +280,7 @@ void Form1::RecordSampleSnapshot() {
     BuildSampleSnapshot(platform_);
 }
 
-void Form1::ApplyPointer(int value) {
+void Form1::ApplyPointer(PointerShape value) {
     if (value == MousePointerState::kHourglass) {
         setCursor(Qt::WaitCursor);
     } else if (value == MousePointerState::kCustom && mouseIcon_) {
@@ -324,7 +325,7 @@ void Form1::PushButton1_Click() {
 }
 
 void Form1::PushButton2_Click() {
-    ExtractionRun(context_, ExtractionRunning).PushButton2_Click();
+    extraction_.PushButton2_Click();
 }
 
 void Form1::PushButton3_Click() {

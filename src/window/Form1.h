@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+#include "core/commands/ExtractionRun.h"
 #include "core/shell/controls/CommandContext.h"
 #include "core/shell/controls/ListViewModel.h"
 #include "core/shell/controls/MousePointer.h"
@@ -39,11 +40,11 @@ class Form1 : public QWidget {
     // Shows the window centred on the screen.
     void ShowCentred();
 
-    // The busy flag and pointer shape: 0 arrow, 11 hourglass, 99 hand.
-    int MousePointer() const { return pointer_.value(); }
-    void SetMousePointer(int value) { pointer_.set(value); }
+    // The busy flag and pointer shape, by the property's numbers (PointerShape).
+    int MousePointer() const { return static_cast<int>(pointer_.value()); }
+    void SetMousePointer(int value) { pointer_.set(static_cast<PointerShape>(value)); }
 
-    bool ExtractionRunning = false;
+    bool ExtractionRunning() const { return extraction_.ExtractionRunning(); }
 
     // Controls by name, for the commands and the tests.
     ListViewModel& ListView1Items() { return inputList_; }
@@ -113,7 +114,7 @@ class Form1 : public QWidget {
     void ApplySkin();
     void LoadHandCursor();
     void ShowHomePageRandomly();
-    void ApplyPointer(int value);
+    void ApplyPointer(PointerShape shape);
 
     Platform& platform_;
     ListViewModel inputList_{false};
@@ -121,6 +122,7 @@ class Form1 : public QWidget {
     ProgressState progress_;
     MousePointerState pointer_;
     CommandContext context_;
+    ExtractionRun extraction_;
     std::array<QPushButton*, 12> buttons_{};
     std::optional<QCursor> mouseIcon_;
     bool skinned_ = false;

@@ -4,6 +4,8 @@
 #include <QString>
 #include <optional>
 
+#include "core/shell/controls/MousePointer.h"
+
 namespace quorvid {
 
 class ListViewModel;
@@ -15,7 +17,7 @@ class ListMouseTarget {
     // The row under a point of the control, or 0 for none.
     virtual int HitTest(int x, int y) const = 0;
     virtual void EnsureVisible(int index) = 0;
-    // The control's own pointer: 1 arrow, 99 its custom image.
+    // The control's own pointer, by the property's numbers (PointerShape).
     virtual void SetMousePointer(int value) = 0;
     virtual void SetMouseIcon(const QCursor& icon) = 0;
     // Stops the control from dragging items out to other programs.
@@ -28,8 +30,8 @@ class ListMouseTarget {
 // other items carry its path through the list.
 class ListMouseHandling {
   public:
-    static constexpr int kPointerArrow = 1;
-    static constexpr int kPointerCustom = 99;
+    static constexpr int kPointerArrow = static_cast<int>(PointerShape::Arrow);
+    static constexpr int kPointerCustom = static_cast<int>(PointerShape::Custom);
     // Screen heights above and below which a carried item scrolls the list.
     static constexpr int kScrollUpBelowY = 305;
     static constexpr int kScrollDownFromY = 365;

@@ -130,7 +130,7 @@ void ListViewControl::SetMouseIcon(const QCursor& cursor) {
 }
 
 void ListViewControl::ApplyPointer() {
-    if (mousePointer_ == 99 && mouseIcon_) {
+    if (mousePointer_ == static_cast<int>(PointerShape::Custom) && mouseIcon_) {
         viewport()->setCursor(*mouseIcon_);
     } else {
         // The arrow, or the window's hourglass while a command runs.

@@ -4,6 +4,8 @@
 #include <QTreeView>
 #include <optional>
 
+#include "core/shell/controls/MousePointer.h"
+
 class QMimeData;
 
 namespace quorvid {
@@ -70,7 +72,7 @@ class ListViewControl : public QTreeView {
     void ApplyPointer();
 
     ListViewModel& model_;
-    int mousePointer_ = 1;
+    int mousePointer_ = static_cast<int>(PointerShape::Arrow);
     std::optional<QCursor> mouseIcon_;
     bool syncingSelection_ = false;
 };

@@ -13,7 +13,7 @@
 #include <functional>
 #include <vector>
 
-#include "core/extraction/ExtractionRun.h"
+#include "core/commands/ExtractionRun.h"
 #include "core/input/AddFolder.h"
 #include "core/input/FolderWalk.h"
 #include "core/shell/controls/CommandContext.h"
@@ -164,9 +164,8 @@ class WindowRun {
             test.events, queue, QStringLiteral("*.*"),
             [](int, const std::function<void()>& action) { action(); },
             [&](const QString& path) { inputList.AddItem(path); });
-        bool running = false;
         const QString startFolder = QDir::currentPath();
-        ExtractionRun(context, running).PushButton2_Click();
+        ExtractionRun(context).PushButton2_Click();
         QDir::setCurrent(startFolder);
     }
 

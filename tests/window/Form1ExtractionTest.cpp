@@ -32,7 +32,7 @@ TEST(Form1Extraction, StartButtonRunsTheExtractionOnTheWindowsLists) {
     EXPECT_EQ(test.dialogs.Messages(), QStringList{"Done."});
     EXPECT_EQ(window.ProgressBar1->value(), 0);
     EXPECT_EQ(window.ProgressBar1->format(), "Progress Bar");
-    EXPECT_FALSE(window.ExtractionRunning);
+    EXPECT_FALSE(window.ExtractionRunning());
     EXPECT_EQ(window.MousePointer(), 0);
 }
 
@@ -69,7 +69,7 @@ TEST(Form1Extraction, ResultsClearListMidRunLeavesTheViewWithTheRowsThatFollow) 
     EXPECT_EQ(shown.data(shown.index(1, 0)).toString(), paths[2]);
     EXPECT_TRUE(window.ListView2->visualRect(shown.index(1, 0)).isValid());
     EXPECT_EQ(test.dialogs.Messages(), QStringList{"Done."});
-    EXPECT_FALSE(window.ExtractionRunning);
+    EXPECT_FALSE(window.ExtractionRunning());
     EXPECT_EQ(window.MousePointer(), 0);
 }
 

@@ -47,6 +47,10 @@ QString FactOf(const FileItem& item, FileFact fact) {
 
 }  // namespace
 
+int FileExtractor::FirstStep(LibraryUse libraryUse) {
+    return libraryUse == LibraryUse::Read ? step::extract::kNewHandle : step::extract::kGetFile;
+}
+
 FileExtraction FileExtractor::Extract(const QString& path, ExtractionSink* sink,
                                       LibraryUse libraryUse) const {
     FileExtraction record(path, sink);

@@ -25,6 +25,9 @@ class FileExtractor {
     FileExtraction Extract(const QString& path, ExtractionSink* sink = nullptr,
                            LibraryUse libraryUse = LibraryUse::Read) const;
 
+    // The step an extraction begins with.
+    static int FirstStep(LibraryUse libraryUse);
+
     // Loads what the library and the file facts load on first use, while the
     // process may still load; the library opens no file.
     void WarmUp(const QString& path) const;

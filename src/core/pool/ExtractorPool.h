@@ -1,46 +1,23 @@
 #pragma once
 
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
-#include <chrono>
-#include <cstdint>
-#include <deque>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <unordered_map>
 #include <vector>
 
 #include "core/extraction/FileExtraction.h"
-#include "core/pool/ExtractionJournal.h"
-#include "core/pool/ExtractorProtocol.h"
-#include "core/pool/HelperDiagnostics.h"
-
-class QProcess;
-class QTimer;
+#include "core/pool/ExtractorPoolOptions.h"
+#include "core/pool/FailureWording.h"
+#include "core/pool/FileAttempt.h"
+#include "core/pool/ReadScheduler.h"
 
 namespace quorvid {
 
-inline constexpr auto kExtractorProgramName = "quorvid-extractor";
-
-struct ExtractorPoolOptions {
-    QString program;      // the helper program
-    int helperCount = 0;  // 0: one per core
-    // A file on which its helper makes no progress for this long is given up.
-    std::chrono::milliseconds watchdog = std::chrono::seconds(60);
-    // The ceiling of each helper's address space.
-    unsigned long long memoryLimitBytes = protocol::kDefaultMemoryLimitBytes;
-    // A helper sending more than this for one file is broken or taken over.
-    qint64 maxBytesPerFile = 64 * 1024 * 1024;
-    // Where the helpers' diagnostics go, one line at a time with every control
-    // character removed; the caller's standard error when not set.
-    std::function<void(const QString& line)> diagnostics;
-};
-
-// The options for the helper that lives in the program's folder.
-ExtractorPoolOptions ProgramExtractorOptions(const QString& programFolder);
+class HelperProcess;
+class ProgressWatchdog;
 
 // Extracts files in helper processes, one per core, so that a file on which the
 // metadata library loops, crashes or eats memory costs its helper and not the
@@ -52,7 +29,7 @@ class ExtractorPool : public QObject {
     Q_OBJECT
 
   public:
-    using Ticket = std::uint32_t;
+    using Ticket = ReadScheduler::Ticket;
 
     explicit ExtractorPool(ExtractorPoolOptions options);
     ~ExtractorPool() override;  // kills the helpers
@@ -82,52 +59,40 @@ class ExtractorPool : public QObject {
   private:
     struct Job {
         FileExtraction record;
-        // What the current attempt sent so far; kept only when it ends or stops,
-        // not when its helper turned out to be broken.
-        std::vector<ExtractionEvent> attempt;
-        bool skipLibrary = false;  // the second attempt, after the library failed
+        // What the current attempt made so far; kept only when it ends or
+        // stops, not when its helper turned out to be broken.
+        FileAttempt attempt;
         bool cancelled = false;
         bool done = false;
-        int lastStep = 0;    // the step last started; 0 before the file began
         int lostStarts = 0;  // helpers that died before beginning it
-        qint64 bytes = 0;
     };
     struct Helper {
-        std::unique_ptr<QProcess> process;
-        std::unique_ptr<ExtractionJournal> journal;  // none where shared memory is refused
-        std::unique_ptr<QTimer> watchdog;
-        QElapsedTimer sinceProgress;
-        std::uint32_t progressSeen = 0;
-        protocol::FrameReader reader;
-        HelperDiagnostics diagnostics;
-        std::deque<Ticket> sent;  // oldest first; the helper works on the front
-        bool ready = false;
+        std::unique_ptr<HelperProcess> process;
+        std::unique_ptr<ProgressWatchdog> watchdog;
     };
-    enum class Breakdown { Silent, Stopped, OutOfMemory, Flood, Garbled };
     enum class Ending { CloseRequests, Kill };
 
-    Helper& StartHelper();
+    void StartHelper();
     void Dispatch();
     void Send(Helper& helper, Ticket ticket);
-    void RestartWatchdog(Helper& helper);
-    void CheckProgress(Helper& helper);
+    void ReadFrom(Helper& helper, qint64 bytes);
+    void HelperEnded(Helper& helper);
+    void GiveUp(Helper& helper, const HelperFailure& failure);
     void TakeJournal(const Helper& helper, Ticket ticket, bool withEvents);
-    void ReadFrom(Helper& helper);
-    void ReadDiagnostics(Helper& helper);
-    void Diagnose(const QString& line) const;
-    void KillAll();
-    void HelperFinished(Helper& helper);
-    void GiveUp(Helper& helper, Breakdown breakdown, const QString& detail);
-    void FailJob(Ticket ticket, int step, const QString& description);
+    void EndAttempt(Ticket ticket, const HelperFailure& failure, bool keptProtocol);
+    void FailJob(Ticket ticket, const QString& description);
     static void KeepAttempt(Job& job);
     void Bury(Helper& helper, Ending ending);
+    void KillAll();
     void ClearGraveyard();
+    Helper* Find(ReadScheduler::HelperKey key);
+    bool IsAlive(const Helper& helper) const;
 
     ExtractorPoolOptions options_;
     qint64 parentPid_ = 0;
     Ticket nextTicket_ = 1;
     std::unordered_map<Ticket, Job> jobs_;
-    std::deque<Ticket> queue_;
+    ReadScheduler scheduler_;
     std::vector<std::unique_ptr<Helper>> helpers_;
     std::vector<std::unique_ptr<Helper>> graveyard_;
     int failedStarts_ = 0;

@@ -58,7 +58,7 @@ TEST_F(SpreadsheetExportTest, EveryRowGoesUnderTheHeadersWithoutEqualsSignsFromC
         grid, {"Video File/s", "A=B", "C"},
         {{"/v/=a.mp4", "a=b", "==="}, {"/v/b.mp4", "007", "=x=y="}, {"/v/c.mp4", "", "c\td\n"}});
     grid.SetChecked(2, false);
-    std::vector<int> pointers;
+    std::vector<PointerShape> pointers;
     platform.events.onYield = [&](int) { pointers.push_back(pointer.value()); };
 
     Export();
@@ -72,7 +72,7 @@ TEST_F(SpreadsheetExportTest, EveryRowGoesUnderTheHeadersWithoutEqualsSignsFromC
     EXPECT_TRUE(platform.spreadsheet.workbooks[0]->autoFitted);
     EXPECT_TRUE(platform.spreadsheet.visible);
     // One yield per header, per row and per cell, all under the hourglass.
-    EXPECT_EQ(pointers, std::vector<int>(3 + 3 + 9, MousePointerState::kHourglass));
+    EXPECT_EQ(pointers, std::vector<PointerShape>(3 + 3 + 9, MousePointerState::kHourglass));
     EXPECT_EQ(pointer.value(), MousePointerState::kDefault);
     EXPECT_TRUE(platform.dialogs.shown.empty());
 }

@@ -284,7 +284,7 @@ TEST_F(TextFileExportTest, CommandAsksForTheNameAndKeepsThePointerBusyMeanwhile)
               QStringLiteral("Text Files (*.txt)|*.txt|All Files (*.*)|*.*|"));
     EXPECT_EQ(platform.events.count, 0);
 
-    std::vector<int> pointersWhileSaving;
+    std::vector<PointerShape> pointersWhileSaving;
     platform.events.onYield = [&](int) { pointersWhileSaving.push_back(pointer.value()); };
     platform.dialogs.saveAnswers.push_back(PathIn("chosen"));
     SaveResultsAsTextFileCommand(context);

@@ -71,7 +71,7 @@ TEST(AddFolder, AsksStoresAndAppendsTheMatchingFilesLevelByLevel) {
     run.test.dialogs.inputAnswers = {QStringLiteral("avi"), QStringLiteral("*")};
     // The second time the picker hands back the folder with a trailing separator.
     run.test.dialogs.folderAnswers = {tree.root(), tree.root() + QLatin1Char('/')};
-    std::vector<int> pointerAtYields;
+    std::vector<PointerShape> pointerAtYields;
     run.test.events.onYield = [&](int) { pointerAtYields.push_back(run.pointer.value()); };
 
     AddFolderCommand(run.context);
@@ -97,7 +97,7 @@ TEST(AddFolder, AsksStoresAndAppendsTheMatchingFilesLevelByLevel) {
     EXPECT_EQ(run.Setting("LastFolder"), tree.root());
     ASSERT_FALSE(pointerAtYields.empty());
     EXPECT_TRUE(std::all_of(pointerAtYields.begin(), pointerAtYields.end(),
-                            [](int value) { return value == MousePointerState::kHourglass; }));
+                            [](PointerShape value) { return value == MousePointerState::kHourglass; }));
     EXPECT_EQ(run.pointer.value(), MousePointerState::kDefault);
 
     // A second run offers what was stored, lists every file and adds no duplicate test.

@@ -60,6 +60,9 @@ inline constexpr int kClearRows = 106;
 inline constexpr int kRemoveColumn = 112;
 inline constexpr int kWorkingFolder = 116;
 inline constexpr int kCountFiles = 118;
+// The helpers start once the files are counted; what their confinement lacks
+// is reported under that number.
+inline constexpr int kStartReaders = kCountFiles;
 inline constexpr int kReadPath = 120;
 inline constexpr int kProgressValue = 122;
 inline constexpr int kProgressText = 124;

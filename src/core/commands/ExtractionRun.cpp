@@ -1,9 +1,10 @@
-#include "core/extraction/ExtractionRun.h"
+#include "core/commands/ExtractionRun.h"
 
 #include <QDir>
 
 #include "core/extraction/MediaInfoDLL.h"
 #include "core/pool/ExtractionFeed.h"
+#include "core/pool/ExtractorPool.h"
 #include "core/results/ExtractionReplay.h"
 #include "core/shell/controls/CommandContext.h"
 #include "core/shell/controls/ListViewModel.h"
@@ -19,24 +20,19 @@
 
 namespace quorvid {
 
-ExtractionRun::ExtractionRun(CommandContext& context, bool& extractionRunning)
-    : ExtractionRun(context, extractionRunning,
-                    ProgramExtractorOptions(context.platform.programFolder)) {}
+ExtractionRun::ExtractionRun(CommandContext& context)
+    : ExtractionRun(context, ProgramExtractorOptions(context.platform.programFolder)) {}
 
-ExtractionRun::ExtractionRun(CommandContext& context, bool& extractionRunning,
-                             ExtractorPoolOptions helpers)
+ExtractionRun::ExtractionRun(CommandContext& context, ExtractorPoolOptions helpers)
     : context_(context),
-      extractionRunning_(extractionRunning),
-      helpers_(std::move(helpers)),
+      helpers_(std::make_unique<ExtractorPoolOptions>(std::move(helpers))),
       extractor_(ProgramMediaInfoLibrary(context.platform.programFolder), desktopShell_),
       grid_(context.resultsGrid) {}
 
-ExtractionRun::ExtractionRun(CommandContext& context, bool& extractionRunning,
-                             MediaInfoLibrary& library, Shell& shell)
-    : context_(context),
-      extractionRunning_(extractionRunning),
-      extractor_(library, shell),
-      grid_(context.resultsGrid) {}
+ExtractionRun::ExtractionRun(CommandContext& context, MediaInfoLibrary& library, Shell& shell)
+    : context_(context), extractor_(library, shell), grid_(context.resultsGrid) {}
+
+ExtractionRun::~ExtractionRun() = default;
 
 void ExtractionRun::PushButton2_Click() {
     Dialogs& dialogs = *context_.platform.dialogs;
@@ -65,34 +61,11 @@ void ExtractionRun::PushButton2_Click() {
     procedure.Step(step::extract::kMarkIdle, [&] { extractionRunning_ = false; });
 }
 
-namespace {
-
-// The user learns of the confinement the files are read under where it is less
-// than it should be: none at all, each run; no Landlock, once a session.
-void ReportConfinement(const ExtractorPool& pool) {
-    if (!pool.refusal().isEmpty()) {
-        throw StepFailure(QStringLiteral("The extraction helpers cannot confine themselves (") +
-                          pool.refusal() +
-                          QStringLiteral("), so the window reads the files itself, unconfined."));
-    }
-    static bool noteShown = false;
-    if (!pool.confinementNote().isEmpty() && !noteShown) {
-        noteShown = true;
-        throw StepFailure(QStringLiteral("The extraction helpers are confined less than they "
-                                         "should be: ") +
-                          pool.confinementNote() + QStringLiteral("."));
-    }
-}
-
-}  // namespace
-
 void ExtractionRun::ProcessFiles(ReportingProcedure& procedure) {
     ListViewModel& input = context_.inputList;
     procedure.Step(step::extract::kClearRows, [&] { grid_.ClearRows(); });
     const ListViewModel::PacedAppends pacedRows(grid_.model());
-    for (int i = grid_.model().ColumnCount(); i > kCatalogueColumnCount; --i) {
-        procedure.Step(step::extract::kRemoveColumn, [&] { grid_.model().RemoveColumn(i); });
-    }
+    ResetColumns(procedure);
     procedure.Step(step::extract::kWorkingFolder, [&] {
         if (!QDir::setCurrent(context_.platform.programFolder)) {
             throw StepFailure(QStringLiteral("The working folder could not be set to ") +
@@ -103,12 +76,7 @@ void ExtractionRun::ProcessFiles(ReportingProcedure& procedure) {
     procedure.Step(step::extract::kCountFiles, [&] { count = input.ItemCount(); });
     // Helpers read the files ahead of the loop, so the library never meets a
     // hostile file in the window's process.
-    std::unique_ptr<ExtractorPool> pool;
-    if (helpers_) {
-        pool = std::make_unique<ExtractorPool>(*helpers_);
-        pool->Start();
-        procedure.Step(step::extract::kCountFiles, [&] { ReportConfinement(*pool); });
-    }
+    const std::unique_ptr<ExtractorPool> pool = StartReaders(procedure);
     ExtractionFeed feed(
         pool.get(), extractor_,
         [&input](int position) -> std::optional<QString> {
@@ -124,27 +92,66 @@ void ExtractionRun::ProcessFiles(ReportingProcedure& procedure) {
         if (!procedure.Step(step::extract::kReadPath, [&] { path = input.ItemText(j); })) {
             continue;
         }
-        // Progress and events are paced; the bar ends on the last file all the same.
-        const bool progressDue = j == count || context_.platform.events->ProgressDue();
-        if (progressDue) {
-            procedure.Step(step::extract::kProgressValue, [&] {
-                context_.progress.setValue(static_cast<double>(j) / input.ItemCount() * 100);
-            });
-            procedure.Step(step::extract::kProgressText, [&] {
-                context_.progress.setText(QString::fromLatin1(kProcessingPrefix) +
-                                          FileNameFromPath(path));
-            });
-        }
-        procedure.Step(step::extract::kYield, [&] {
-            if (progressDue) {
-                context_.platform.events->DoEvents();
-            }
-        });
-        procedure.Step(step::extract::kHourglass,
-                       [&] { context_.pointer.set(MousePointerState::kHourglass); });
+        ProcessFile(procedure, j, count, path);
         // Waiting for a helper's record keeps the window's events running.
         WriteExtractionRow(procedure, grid_, feed.Take(j, path));
     }
+}
+
+void ExtractionRun::ResetColumns(ReportingProcedure& procedure) {
+    for (int i = grid_.model().ColumnCount(); i > kCatalogueColumnCount; --i) {
+        procedure.Step(step::extract::kRemoveColumn, [&] { grid_.model().RemoveColumn(i); });
+    }
+}
+
+std::unique_ptr<ExtractorPool> ExtractionRun::StartReaders(ReportingProcedure& procedure) {
+    if (!helpers_) {
+        return nullptr;
+    }
+    auto pool = std::make_unique<ExtractorPool>(*helpers_);
+    pool->Start();
+    procedure.Step(step::extract::kStartReaders, [&] { ReportConfinement(*pool); });
+    return pool;
+}
+
+// The user learns of the confinement the files are read under where it is less
+// than it should be: none at all, each run; no Landlock, once a session.
+void ExtractionRun::ReportConfinement(const ExtractorPool& pool) {
+    if (!pool.refusal().isEmpty()) {
+        throw StepFailure(QStringLiteral("The extraction helpers cannot confine themselves (") +
+                          pool.refusal() +
+                          QStringLiteral("), so the window reads the files itself, unconfined."));
+    }
+    if (!pool.confinementNote().isEmpty() && !confinementNoteShown_) {
+        confinementNoteShown_ = true;
+        throw StepFailure(QStringLiteral("The extraction helpers are confined less than they "
+                                         "should be: ") +
+                          pool.confinementNote() + QStringLiteral("."));
+    }
+}
+
+// Progress, the one yield and the busy pointer before the file's row.
+void ExtractionRun::ProcessFile(ReportingProcedure& procedure, int position, int count,
+                                const QString& path) {
+    // Progress and events are paced; the bar ends on the last file all the same.
+    const bool progressDue = position == count || context_.platform.events->ProgressDue();
+    if (progressDue) {
+        procedure.Step(step::extract::kProgressValue, [&] {
+            context_.progress.setValue(static_cast<double>(position) /
+                                       context_.inputList.ItemCount() * 100);
+        });
+        procedure.Step(step::extract::kProgressText, [&] {
+            context_.progress.setText(QString::fromLatin1(kProcessingPrefix) +
+                                      FileNameFromPath(path));
+        });
+    }
+    procedure.Step(step::extract::kYield, [&] {
+        if (progressDue) {
+            context_.platform.events->DoEvents();
+        }
+    });
+    procedure.Step(step::extract::kHourglass,
+                   [&] { context_.pointer.set(MousePointerState::kHourglass); });
 }
 
 }  // namespace quorvid

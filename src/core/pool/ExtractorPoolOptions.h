@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <chrono>
+#include <functional>
+
+#include "core/pool/ExtractorProtocol.h"
+
+namespace quorvid {
+
+inline constexpr auto kExtractorProgramName = "quorvid-extractor";
+
+struct ExtractorPoolOptions {
+    QString program;      // the helper program
+    int helperCount = 0;  // 0: one per core
+    // A file on which its helper makes no progress for this long is given up.
+    std::chrono::milliseconds watchdog = std::chrono::seconds(60);
+    // The ceiling of each helper's address space.
+    unsigned long long memoryLimitBytes = protocol::kDefaultMemoryLimitBytes;
+    // A helper sending more than this for one file is broken or taken over.
+    qint64 maxBytesPerFile = 64 * 1024 * 1024;
+    // Where the helpers' diagnostics go, one line at a time with every control
+    // character removed; the caller's standard error when not set.
+    std::function<void(const QString& line)> diagnostics;
+};
+
+// The options for the helper that lives in the program's folder.
+ExtractorPoolOptions ProgramExtractorOptions(const QString& programFolder);
+
+}  // namespace quorvid

@@ -1,0 +1,197 @@
+#include "core/pool/HelperProcess.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <cstdio>
+
+namespace quorvid {
+
+namespace {
+
+// A helper gets what decides how it reads and shows a file (locale, time zone,
+// where the MIME database is), none of the rest: no tokens, no sockets of
+// agents, nothing a taken-over reader could hand back as a cell.
+QProcessEnvironment HelperEnvironment() {
+    const QProcessEnvironment all = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment kept;
+    for (const QString& name : all.keys()) {
+        const bool wanted = name == QLatin1String("LANG") || name == QLatin1String("LANGUAGE") ||
+                            name.startsWith(QLatin1String("LC_")) || name == QLatin1String("TZ") ||
+                            name == QLatin1String("HOME") ||
+                            name == QLatin1String("XDG_DATA_HOME") ||
+                            name == QLatin1String("XDG_DATA_DIRS");
+        if (wanted) {
+            kept.insert(name, all.value(name));
+        }
+    }
+    return kept;
+}
+
+QStringList HelperArguments(const ExtractorPoolOptions& options, int journalFd) {
+    QStringList arguments = {QString::fromLatin1(protocol::kMemoryLimitOption),
+                             QString::number(options.memoryLimitBytes)};
+    if (journalFd >= 0) {
+        arguments << QString::fromLatin1(protocol::kJournalFdOption) << QString::number(journalFd);
+    }
+    return arguments;
+}
+
+}  // namespace
+
+HelperProcess::HelperProcess(const ExtractorPoolOptions& options, qint64 parentPid)
+    : options_(options),
+      process_(std::make_unique<QProcess>()),
+      journal_(ExtractionJournal::Create()) {
+    QProcess& process = *process_;
+    process.setProgram(options_.program);
+    process.setProcessEnvironment(HelperEnvironment());
+    // What it prints is read here and passed on clean, never straight to a terminal.
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    const int journalFd = journal_ ? journal_->fd() : -1;
+    process.setArguments(HelperArguments(options_, journalFd));
+    // The helper goes when this process goes, also when it is killed outright.
+    process.setChildProcessModifier([parentPid, journalFd] {
+        // A session of its own: no controlling terminal to open or type into,
+        // and no share of the terminal's signals, which reach this process.
+        setsid();
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parentPid) {
+            _exit(1);
+        }
+        if (journalFd >= 0) {
+            fcntl(journalFd, F_SETFD, 0);  // this helper's alone
+        }
+    });
+    connect(&process, &QProcess::readyReadStandardOutput, this, &HelperProcess::ReadRecords);
+    connect(&process, &QProcess::readyReadStandardError, this, &HelperProcess::ReadDiagnostics);
+    connect(&process, &QProcess::finished, this, &HelperProcess::Finished);
+    connect(
+        &process, &QProcess::errorOccurred, this,
+        [this](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart) {
+                Finished();
+            }
+        },
+        Qt::QueuedConnection);
+    process.start();
+}
+
+HelperProcess::~HelperProcess() {
+    process_->disconnect(this);
+    if (process_->state() != QProcess::NotRunning) {
+        process_->kill();
+        process_->waitForFinished(2000);
+    }
+}
+
+bool HelperProcess::WaitForStarted() {
+    return process_->waitForStarted();
+}
+
+std::optional<protocol::Message> HelperProcess::NextMessage() {
+    return ready_ ? reader_.Next() : std::nullopt;
+}
+
+void HelperProcess::Send(std::uint32_t id, const QString& path, std::uint8_t flags) {
+    requested_ = true;
+    process_->write(protocol::EncodeExtract(id, path, flags));
+}
+
+void HelperProcess::Kill() {
+    process_->kill();
+}
+
+void HelperProcess::CloseRequests() {
+    process_->closeWriteChannel();
+}
+
+void HelperProcess::Reap() {
+    process_->disconnect(this);
+    if (!process_->waitForFinished(1000)) {
+        process_->kill();
+        process_->waitForFinished(2000);
+    }
+}
+
+HelperFailure HelperProcess::HowItEnded() const {
+    const QProcess& process = *process_;
+    if (process.error() == QProcess::FailedToStart) {
+        return {HelperBreakdown::Stopped, QStringLiteral("it could not be started")};
+    }
+    if (process.exitStatus() == QProcess::CrashExit) {
+        QString how = QStringLiteral("signal %1").arg(process.exitCode());
+        if (process.exitCode() == SIGSYS) {
+            how += QStringLiteral(", a system call its sandbox refuses");
+        }
+        return {HelperBreakdown::Stopped, how};
+    }
+    if (process.exitCode() == protocol::kOutOfMemoryExitCode) {
+        return {HelperBreakdown::OutOfMemory, {}};
+    }
+    return {HelperBreakdown::Stopped, QStringLiteral("exit code %1").arg(process.exitCode())};
+}
+
+void HelperProcess::ReadRecords() {
+    const QByteArray bytes = process_->readAllStandardOutput();
+    if (bytes.isEmpty()) {
+        return;
+    }
+    reader_.Append(bytes);
+    if (!ready_) {
+        TakeHandshake();
+    }
+    if (ready_) {
+        emit messagesArrived(bytes.size());
+    }
+}
+
+// Only a helper that has not been sent a file may refuse: one that says so
+// later would have had files read without any confinement.
+void HelperProcess::TakeHandshake() {
+    const std::optional<protocol::Message> first = reader_.Next();
+    if (!first) {
+        if (reader_.broken()) {
+            emit handshakeBroken();
+        }
+        return;
+    }
+    if (first->type == protocol::MessageType::Ready) {
+        ready_ = true;
+        emit readied(WithoutControlCharacters(first->text));
+    } else if (first->type == protocol::MessageType::Refused && !requested_) {
+        emit refused(WithoutControlCharacters(first->text));
+    } else {
+        emit handshakeBroken();
+    }
+}
+
+void HelperProcess::ReadDiagnostics() {
+    for (const QString& line : diagnostics_.Add(process_->readAllStandardError())) {
+        Diagnose(line);
+    }
+}
+
+void HelperProcess::Diagnose(const QString& line) const {
+    if (options_.diagnostics) {
+        options_.diagnostics(line);
+        return;
+    }
+    const QByteArray text = "quorvid-extractor: " + line.toLocal8Bit() + '\n';
+    std::fwrite(text.constData(), 1, static_cast<size_t>(text.size()), stderr);
+}
+
+void HelperProcess::Finished() {
+    ReadRecords();
+    ReadDiagnostics();
+    for (const QString& line : diagnostics_.Finish()) {
+        Diagnose(line);
+    }
+    emit ended();
+}
+
+}  // namespace quorvid

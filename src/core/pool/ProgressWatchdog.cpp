@@ -1,0 +1,43 @@
+#include "core/pool/ProgressWatchdog.h"
+
+#include <algorithm>
+
+#include "core/pool/HelperProcess.h"
+
+namespace quorvid {
+
+ProgressWatchdog::ProgressWatchdog(const HelperProcess& helper, std::chrono::milliseconds allowed)
+    : helper_(helper), allowed_(allowed) {
+    // Looks often enough that a file is given up soon after its time is over.
+    timer_.setInterval(std::max(std::chrono::milliseconds(1), allowed_ / 8));
+    connect(&timer_, &QTimer::timeout, this, &ProgressWatchdog::Check);
+}
+
+void ProgressWatchdog::Progressed() {
+    sinceProgress_.start();
+    if (!timer_.isActive()) {
+        timer_.start();
+    }
+}
+
+void ProgressWatchdog::Stop() {
+    timer_.stop();
+}
+
+void ProgressWatchdog::Check() {
+    if (const ExtractionJournal* journal = helper_.journal()) {
+        const std::uint32_t progress = journal->Progress();
+        if (progress != journalProgress_) {
+            journalProgress_ = progress;
+            sinceProgress_.start();
+            return;
+        }
+    }
+    const auto allowed = helper_.isReady() ? allowed_ : std::max(allowed_, kHelperStartupAllowance);
+    if (sinceProgress_.hasExpired(allowed.count())) {
+        timer_.stop();
+        emit expired();
+    }
+}
+
+}  // namespace quorvid
