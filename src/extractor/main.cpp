@@ -2,6 +2,7 @@
 // streams what it finds back. It runs the library on hostile files so that the
 // window does not have to: each file in a reader forked from this helper and
 // confined to that file before the library sees it.
+#include <signal.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -20,6 +21,10 @@
 int main(int argc, char** argv) {
     // Local files only: no desktop daemons to talk to once confined.
     setenv("GIO_USE_VFS", "local", 1);
+    // A reader that ended (the filter killed it) must not take its helper with
+    // it by another signal: a write to its closed pipe fails instead, and the
+    // helper ends as the reader did.
+    signal(SIGPIPE, SIG_IGN);
     QCoreApplication application(argc, argv);
     const quorvid::HelperArguments arguments = quorvid::ParseHelperArguments(argc, argv);
     // Mapped before confinement; the descriptor is closed once it is.

@@ -139,6 +139,28 @@ BatchRun RunCopy(const ProgramCopy& programs, const QStringList& paths) {
     return run;
 }
 
+// Where the kernel runs no i386 calls (its emulation is off), int 0x80 never
+// reaches the filter: the kernel itself ends the process with SIGSEGV.
+bool KernelRunsI386Calls() {
+    const pid_t child = fork();
+    if (child == 0) {
+        long call = 20;  // getpid on i386
+        asm volatile("int $0x80" : "+a"(call) : : "memory");
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status);
+}
+
+bool EndedBySignal(const BatchRun& run, const QString& path, int signal) {
+    return run.err.contains(
+        QFile::encodeName(path) +
+        QStringLiteral(": The metadata library stopped while reading this file (signal %1).")
+            .arg(signal)
+            .toUtf8());
+}
+
 bool Killed(const BatchRun& run, const QString& path) {
     return run.err.contains(QFile::encodeName(path) +
                             ": The metadata library stopped while reading this file (signal 31, a "
@@ -227,8 +249,12 @@ TEST(HelperConfinementTest, EveryEscapeFromTheLibraryIsRefused) {
         }
         EXPECT_EQ(run.formats[path], expected) << path.toStdString() << "\n" << run.err.constData();
     }
+    const bool i386Calls = KernelRunsI386Calls();
     for (const QString& path : killed) {
-        EXPECT_TRUE(Killed(run, path)) << path.toStdString() << "\n" << run.err.constData();
+        const bool refusedByKernel = !i386Calls && path.endsWith(QStringLiteral("int80.mp4"));
+        EXPECT_TRUE(refusedByKernel ? EndedBySignal(run, path, SIGSEGV) : Killed(run, path))
+            << path.toStdString() << "\n"
+            << run.err.constData();
         // The row still has the file facts, read by a reader that skips the library.
         EXPECT_EQ(run.formats.count(path), 1u) << path.toStdString();
     }
