@@ -13,6 +13,27 @@ ExtractionSource SourceOfStep(int step) {
                                                           : ExtractionSource::ShellDetails;
 }
 
+std::optional<ExtractionSource> SourceOfExtractionStep(int step) {
+    using namespace step::extract;
+    const bool libraryCell = step >= LibraryCellStep(kFirstLibraryCell) &&
+                             step < LibraryCellStep(kFirstLibraryCell + kLibraryFieldCount) &&
+                             step % 2 == 0;
+    if (step == kNewHandle || step == kOpenFile || libraryCell || step == kCloseFile ||
+        step == kDeleteHandle) {
+        return ExtractionSource::Library;
+    }
+    const bool fileCell =
+        step >= FileCellStep(kFirstFileCell) && step <= FileCellStep(kTypeCell) && step % 2 == 0;
+    if (step == kGetFile || fileCell) {
+        return ExtractionSource::FileItem;
+    }
+    if (step == kOpenShellFolder || step == kReadHeader || step == kReadItems ||
+        step == kFindColumn) {
+        return ExtractionSource::ShellDetails;
+    }
+    return std::nullopt;
+}
+
 void FileExtraction::Fail(ExtractionSource source, int step, const QString& description) {
     if (HasFailed(source)) {
         return;

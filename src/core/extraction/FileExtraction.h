@@ -36,6 +36,9 @@ class ExtractionSink {
 // failures of its later steps follow from the first one and are not recorded.
 enum class ExtractionSource { Library, FileItem, ShellDetails };
 ExtractionSource SourceOfStep(int step);
+// The source of a step that an extraction runs; nothing for a number that no
+// extraction has.
+std::optional<ExtractionSource> SourceOfExtractionStep(int step);
 
 // What the extraction of one file produced, in the order of its steps, so that
 // the run can write the row and show the reports as if it had done the work

@@ -6,8 +6,10 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <algorithm>
 #include <array>
 
+#include "core/extraction/FileExtractor.h"
 #include "core/shell/files/RegionalDateTime.h"
 #include "core/shell/report/StepFailure.h"
 
@@ -214,6 +216,16 @@ QString GioDetailHeader(int slot) {
         return {};
     }
     return QString::fromLatin1(kHeaders[static_cast<size_t>(slot)]);
+}
+
+bool IsGioDetailColumn(const QString& header) {
+    const QLatin1String prefix(kDetailHeaderPrefix);
+    if (!header.startsWith(prefix)) {
+        return false;
+    }
+    const QStringView slotHeader = QStringView(header).mid(prefix.size());
+    return std::any_of(kHeaders.begin() + 1, kHeaders.end(),
+                       [&](const char* known) { return slotHeader == QLatin1String(known); });
 }
 
 QString PermissionsText(unsigned int mode) {

@@ -15,6 +15,9 @@ class GioShell : public Shell {
 
 // The header of slot k, empty for the slots without one.
 QString GioDetailHeader(int slot);
+// True when a row's detail column can carry this header: one of the slots'
+// headers but "Name", after the detail prefix.
+bool IsGioDetailColumn(const QString& header);
 
 // A mode as ls shows it, e.g. "-rw-r--r--" or "drwxrwxrwt".
 QString PermissionsText(unsigned int mode);

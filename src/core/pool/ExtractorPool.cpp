@@ -77,7 +77,8 @@ void ExtractorPool::StartHelper() {
     auto helper = std::make_unique<Helper>();
     Helper* const h = helper.get();
     h->process = std::make_unique<HelperProcess>(options_, parentPid_);
-    h->watchdog = std::make_unique<ProgressWatchdog>(*h->process, options_.watchdog);
+    h->watchdog = std::make_unique<ProgressWatchdog>(*h->process, options_.watchdog,
+                                                     options_.deadlineInWatchdogs);
     HelperProcess* const process = h->process.get();
     connect(process, &HelperProcess::readied, this, [this](const QString& note) {
         failedStarts_ = 0;
@@ -95,9 +96,10 @@ void ExtractorPool::StartHelper() {
         GiveUp(*h, {HelperBreakdown::Garbled, {}});
     });
     connect(process, &HelperProcess::ended, this, [this, h] { HelperEnded(*h); });
-    connect(h->watchdog.get(), &ProgressWatchdog::expired, this, [this, h] {
-        GiveUp(*h, {HelperBreakdown::Silent, {}});
-    });
+    connect(h->watchdog.get(), &ProgressWatchdog::expired, this,
+            [this, h](HelperBreakdown breakdown) {
+                GiveUp(*h, {breakdown, {}});
+            });
     scheduler_.AddHelper(process);
     helpers_.push_back(std::move(helper));
 }
@@ -105,7 +107,8 @@ void ExtractorPool::StartHelper() {
 ExtractorPool::Ticket ExtractorPool::Submit(const QString& path, bool urgent) {
     ClearGraveyard();
     const Ticket ticket = nextTicket_++;
-    jobs_.emplace(ticket, Job{FileExtraction(path), FileAttempt(FileExtractor::LibraryUse::Read)});
+    jobs_.emplace(ticket,
+                  Job{FileExtraction(path), FileAttempt(FileExtractor::LibraryUse::Read, path)});
     scheduler_.Enqueue(ticket, urgent);
     Dispatch();
     return ticket;
@@ -163,7 +166,7 @@ void ExtractorPool::Dispatch() {
 
 void ExtractorPool::Send(Helper& helper, Ticket ticket) {
     if (scheduler_.Current(helper.process.get()) == ticket) {
-        helper.watchdog->Progressed();  // its time starts with its first file
+        helper.watchdog->FileBegan();
     }
     const Job& job = jobs_.at(ticket);
     helper.process->Send(ticket, job.record.path(), RequestFlags(job.attempt.libraryUse()));
@@ -186,15 +189,12 @@ void ExtractorPool::ReadFrom(Helper& helper, qint64 bytes) {
             GiveUp(helper, {HelperBreakdown::Garbled, {}});
             return;
         }
+        if (outcome == FileAttempt::Outcome::Unbelievable) {
+            GiveUp(helper, {HelperBreakdown::Misbehaved, jobs_.at(*current).attempt.doubt()});
+            return;
+        }
         if (outcome == FileAttempt::Outcome::FileDone) {
-            Job& job = jobs_.at(*current);
-            KeepAttempt(job);
-            scheduler_.Finished(key);
-            if (job.cancelled) {
-                jobs_.erase(*current);
-            } else {
-                job.done = true;
-            }
+            FileDone(helper, *current);
         }
     }
     if (helper.process->garbled()) {
@@ -209,6 +209,20 @@ void ExtractorPool::ReadFrom(Helper& helper, qint64 bytes) {
     Dispatch();
 }
 
+void ExtractorPool::FileDone(Helper& helper, Ticket ticket) {
+    Job& job = jobs_.at(ticket);
+    KeepAttempt(job);
+    scheduler_.Finished(helper.process.get());
+    if (job.cancelled) {
+        jobs_.erase(ticket);
+    } else {
+        job.done = true;
+    }
+    if (scheduler_.Holds(helper.process.get())) {
+        helper.watchdog->FileBegan();  // the next file's deadline starts now
+    }
+}
+
 void ExtractorPool::HelperEnded(Helper& helper) {
     if (!refusal_.isEmpty() || !IsAlive(helper)) {
         return;  // no other helper would do better, or it was given up already
@@ -216,11 +230,16 @@ void ExtractorPool::HelperEnded(Helper& helper) {
     GiveUp(helper, helper.process->HowItEnded());
 }
 
-void ExtractorPool::GiveUp(Helper& helper, const HelperFailure& failure) {
+void ExtractorPool::GiveUp(Helper& helper, HelperFailure failure) {
     const bool keptProtocol = failure.breakdown != HelperBreakdown::Flood &&
                               failure.breakdown != HelperBreakdown::Garbled;
-    if (const auto current = scheduler_.Current(helper.process.get())) {
-        TakeJournal(helper, *current, keptProtocol);
+    // What it sent before it misbehaved is believed, and its journal only for
+    // how far it got.
+    const bool journalEvents = keptProtocol && failure.breakdown != HelperBreakdown::Misbehaved;
+    const auto current = scheduler_.Current(helper.process.get());
+    if (current && !TakeJournal(helper, *current, journalEvents) &&
+        failure.breakdown != HelperBreakdown::Misbehaved) {
+        failure = {HelperBreakdown::Misbehaved, jobs_.at(*current).attempt.doubt()};
     }
     std::deque<Ticket> held = scheduler_.RemoveHelper(helper.process.get());
     const bool wasReady = helper.process->isReady();
@@ -243,14 +262,14 @@ void ExtractorPool::GiveUp(Helper& helper, const HelperFailure& failure) {
 
 // A helper that hangs or dies has sent nothing of the file it was on: its
 // journal tells how far it got and, unless it broke the protocol, what it found.
-void ExtractorPool::TakeJournal(const Helper& helper, Ticket ticket, bool withEvents) {
+// False when the journal holds what no real extraction makes.
+bool ExtractorPool::TakeJournal(const Helper& helper, Ticket ticket, bool withEvents) {
     const ExtractionJournal* journal = helper.process->journal();
     if (journal == nullptr) {
-        return;
+        return true;
     }
-    if (const auto messages = journal->Read(ticket)) {
-        jobs_.at(ticket).attempt.TakeJournal(*messages, withEvents);
-    }
+    const auto messages = journal->Read(ticket);
+    return !messages || jobs_.at(ticket).attempt.TakeJournal(*messages, withEvents);
 }
 
 void ExtractorPool::EndAttempt(Ticket ticket, const HelperFailure& failure, bool keptProtocol) {
@@ -277,7 +296,7 @@ void ExtractorPool::FailJob(Ticket ticket, const QString& description) {
     if (attempt.libraryUse() == FileExtractor::LibraryUse::Read &&
         attempt.source() == ExtractionSource::Library) {
         // The row still gets the file facts and details, read without the library.
-        job.attempt = FileAttempt(FileExtractor::LibraryUse::Skip);
+        job.attempt = FileAttempt(FileExtractor::LibraryUse::Skip, job.record.path());
         job.lostStarts = 0;
         scheduler_.Enqueue(ticket, true);
     } else {

@@ -77,8 +77,9 @@ class ExtractorPool : public QObject {
     void Send(Helper& helper, Ticket ticket);
     void ReadFrom(Helper& helper, qint64 bytes);
     void HelperEnded(Helper& helper);
-    void GiveUp(Helper& helper, const HelperFailure& failure);
-    void TakeJournal(const Helper& helper, Ticket ticket, bool withEvents);
+    void FileDone(Helper& helper, Ticket ticket);
+    void GiveUp(Helper& helper, HelperFailure failure);
+    bool TakeJournal(const Helper& helper, Ticket ticket, bool withEvents);
     void EndAttempt(Ticket ticket, const HelperFailure& failure, bool keptProtocol);
     void FailJob(Ticket ticket, const QString& description);
     static void KeepAttempt(Job& job);

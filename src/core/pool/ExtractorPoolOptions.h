@@ -15,6 +15,9 @@ struct ExtractorPoolOptions {
     int helperCount = 0;  // 0: one per core
     // A file on which its helper makes no progress for this long is given up.
     std::chrono::milliseconds watchdog = std::chrono::seconds(60);
+    // However much progress it shows, a file is given up once it has been read
+    // this many times the watchdog's time: a taken-over reader may keep talking.
+    int deadlineInWatchdogs = 5;
     // The ceiling of each helper's address space.
     unsigned long long memoryLimitBytes = protocol::kDefaultMemoryLimitBytes;
     // A helper sending more than this for one file is broken or taken over.

@@ -14,6 +14,11 @@ QString LibraryFailure(const HelperFailure& failure, const ExtractorPoolOptions&
             return QStringLiteral(
                        "The metadata library did not finish reading this file within %1 seconds.")
                 .arg(SecondsText(options.watchdog));
+        case HelperBreakdown::Overdue:
+            return QStringLiteral(
+                       "The metadata library did not finish reading this file within %1 seconds, "
+                       "though it kept working on it.")
+                .arg(SecondsText(options.watchdog * options.deadlineInWatchdogs));
         case HelperBreakdown::Stopped:
             return QStringLiteral("The metadata library stopped while reading this file (%1).")
                 .arg(failure.how);
@@ -31,6 +36,10 @@ QString DetailsFailure(const HelperFailure& failure, const ExtractorPoolOptions&
             return QStringLiteral(
                        "The file facts and details of this file were not read within %1 seconds.")
                 .arg(SecondsText(options.watchdog));
+        case HelperBreakdown::Overdue:
+            return QStringLiteral(
+                       "The file facts and details of this file were not read within %1 seconds.")
+                .arg(SecondsText(options.watchdog * options.deadlineInWatchdogs));
         case HelperBreakdown::Stopped:
             return QStringLiteral(
                        "The extraction helper stopped while reading the file facts and details "
@@ -53,6 +62,12 @@ QString DescribeHelperFailure(const HelperFailure& failure, ExtractionSource sou
     if (failure.breakdown == HelperBreakdown::Flood) {
         return QStringLiteral("The extraction helper sent more than %1 MB for this file.")
             .arg(options.maxBytesPerFile / (1024 * 1024));
+    }
+    if (failure.breakdown == HelperBreakdown::Misbehaved) {
+        return QStringLiteral(
+                   "This file made the metadata library misbehave: its reader sent %1, which no "
+                   "real file gives.")
+            .arg(failure.how);
     }
     if (failure.breakdown == HelperBreakdown::Garbled) {
         return QStringLiteral("The extraction helper sent data that cannot be read for this file.");

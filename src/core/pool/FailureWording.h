@@ -10,15 +10,17 @@ namespace quorvid {
 // How a helper failed the file it was on.
 enum class HelperBreakdown {
     Silent,       // no progress within the watchdog's time
+    Overdue,      // progress, but no end within the file's deadline
     Stopped,      // it ended: a signal, an exit, or it could not be started
     OutOfMemory,  // an allocation failed under its ceiling
     Flood,        // it sent more than any file's record holds
     Garbled,      // it sent what is no record of the file
+    Misbehaved,   // it sent what no real extraction does
 };
 
 struct HelperFailure {
     HelperBreakdown breakdown;
-    QString how;  // for Stopped: the signal or the exit status
+    QString how;  // Stopped: the signal or the exit status; Misbehaved: what it sent
 };
 
 // The report a user reads for a file whose helper failed while reading it from

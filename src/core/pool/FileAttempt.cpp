@@ -2,8 +2,11 @@
 
 namespace quorvid {
 
-FileAttempt::FileAttempt(FileExtractor::LibraryUse libraryUse)
-    : libraryUse_(libraryUse), step_(FileExtractor::FirstStep(libraryUse)) {}
+FileAttempt::FileAttempt(FileExtractor::LibraryUse libraryUse, const QString& path)
+    : libraryUse_(libraryUse),
+      path_(path),
+      check_(path),
+      step_(FileExtractor::FirstStep(libraryUse)) {}
 
 FileAttempt::Outcome FileAttempt::Apply(const protocol::Message& message, std::uint32_t id) {
     if (message.id != id) {
@@ -11,11 +14,9 @@ FileAttempt::Outcome FileAttempt::Apply(const protocol::Message& message, std::u
     }
     switch (message.type) {
         case protocol::MessageType::StepStarted:
-            Began(message.step);
-            return Outcome::Continues;
+            return Began(message.step);
         case protocol::MessageType::Event:
-            events_.push_back(message.event);
-            return Outcome::Continues;
+            return Made(message.event);
         case protocol::MessageType::FileDone:
             return Outcome::FileDone;
         default:
@@ -23,17 +24,23 @@ FileAttempt::Outcome FileAttempt::Apply(const protocol::Message& message, std::u
     }
 }
 
-void FileAttempt::TakeJournal(const std::vector<protocol::Message>& messages, bool withEvents) {
-    events_.clear();
+bool FileAttempt::TakeJournal(const std::vector<protocol::Message>& messages, bool withEvents) {
+    if (withEvents) {
+        events_.clear();
+        check_ = RecordCheck(path_);
+    }
     begun_ = false;
     step_ = FileExtractor::FirstStep(libraryUse_);
     for (const protocol::Message& message : messages) {
-        if (message.type == protocol::MessageType::StepStarted) {
-            Began(message.step);
-        } else if (withEvents) {
-            events_.push_back(message.event);
+        const Outcome outcome = message.type == protocol::MessageType::StepStarted
+                                    ? Began(message.step)
+                                : withEvents ? Made(message.event)
+                                             : Outcome::Continues;
+        if (outcome == Outcome::Unbelievable) {
+            return false;
         }
     }
+    return true;
 }
 
 bool FileAttempt::Charge(qint64 bytes, qint64 budget) {
@@ -47,9 +54,23 @@ std::vector<ExtractionEvent> FileAttempt::TakeEvents() {
     return events;
 }
 
-void FileAttempt::Began(int step) {
+FileAttempt::Outcome FileAttempt::Began(int step) {
+    if (const auto doubt = check_.StepStarted(step)) {
+        doubt_ = *doubt;
+        return Outcome::Unbelievable;
+    }
     begun_ = true;
     step_ = step;
+    return Outcome::Continues;
+}
+
+FileAttempt::Outcome FileAttempt::Made(const ExtractionEvent& event) {
+    if (const auto doubt = check_.Event(event)) {
+        doubt_ = *doubt;
+        return Outcome::Unbelievable;
+    }
+    events_.push_back(event);
+    return Outcome::Continues;
 }
 
 }  // namespace quorvid

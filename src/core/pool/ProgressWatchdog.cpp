@@ -6,11 +6,19 @@
 
 namespace quorvid {
 
-ProgressWatchdog::ProgressWatchdog(const HelperProcess& helper, std::chrono::milliseconds allowed)
-    : helper_(helper), allowed_(allowed) {
+ProgressWatchdog::ProgressWatchdog(const HelperProcess& helper, std::chrono::milliseconds allowed,
+                                   int deadlineInAllowances)
+    : helper_(helper), allowed_(allowed), deadlineInAllowances_(deadlineInAllowances) {
     // Looks often enough that a file is given up soon after its time is over.
     timer_.setInterval(std::max(std::chrono::milliseconds(1), allowed_ / 8));
     connect(&timer_, &QTimer::timeout, this, &ProgressWatchdog::Check);
+}
+
+void ProgressWatchdog::FileBegan() {
+    // A helper still loading its libraries is given their time on top.
+    const auto startup = helper_.isReady() ? std::chrono::milliseconds(0) : kHelperStartupAllowance;
+    deadline_.setRemainingTime(allowed_ * deadlineInAllowances_ + startup);
+    Progressed();
 }
 
 void ProgressWatchdog::Progressed() {
@@ -25,6 +33,11 @@ void ProgressWatchdog::Stop() {
 }
 
 void ProgressWatchdog::Check() {
+    if (deadline_.hasExpired()) {
+        timer_.stop();
+        emit expired(HelperBreakdown::Overdue);
+        return;
+    }
     if (const ExtractionJournal* journal = helper_.journal()) {
         const std::uint32_t progress = journal->Progress();
         if (progress != journalProgress_) {
@@ -36,7 +49,7 @@ void ProgressWatchdog::Check() {
     const auto allowed = helper_.isReady() ? allowed_ : std::max(allowed_, kHelperStartupAllowance);
     if (sinceProgress_.hasExpired(allowed.count())) {
         timer_.stop();
-        emit expired();
+        emit expired(HelperBreakdown::Silent);
     }
 }
 
