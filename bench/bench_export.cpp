@@ -2,6 +2,7 @@
 // file, copied as clipboard text and written as a workbook. Prints seconds and the
 // peak memory of each export (the grid itself is counted in, it lives throughout).
 #include "BenchMemory.h"
+#include "WorkbookFileOnly.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -10,13 +11,11 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <fstream>
-#include <memory>
 #include <string>
 
 #include "core/export/ClipboardExport.h"
 #include "core/export/SpreadsheetExport.h"
 #include "core/export/TextFileExport.h"
-#include "core/export/XlsxWorkbook.h"
 #include "core/results/ResultsGrid.h"
 #include "core/shell/controls/CommandContext.h"
 #include "core/shell/controls/ListViewModel.h"
@@ -66,29 +65,6 @@ class PrintingDialogs : public Dialogs {
         ++shown;
         std::fprintf(stderr, "[%s] %s\n", qPrintable(kind), qPrintable(text));
     }
-};
-
-// The workbook file is written in full; only starting the spreadsheet
-// application is left out, as it would open 100,000 rows on screen.
-class WorkbookFileOnly : public SpreadsheetProvider {
-  public:
-    explicit WorkbookFileOnly(QString path) : path_(std::move(path)) {}
-    std::unique_ptr<SpreadsheetApplication> CreateApplication() override {
-        return std::make_unique<Application>(path_);
-    }
-
-  private:
-    struct Application : SpreadsheetApplication {
-        explicit Application(const QString& path) : path(path) {}
-        SpreadsheetWorkbook& AddWorkbook() override {
-            workbook = std::make_unique<XlsxWorkbook>(path);
-            return *workbook;
-        }
-        void SetVisible(bool) override { workbook->Finish(); }
-        QString path;
-        std::unique_ptr<XlsxWorkbook> workbook;
-    };
-    QString path_;
 };
 
 // Texts such as an extraction run gives, each cell its own string.
@@ -191,7 +167,7 @@ int main(int argc, char** argv) {
     PrintingDialogs dialogs;
     ThrottledEventPump events;
     SystemClipboard clipboard;
-    WorkbookFileOnly spreadsheet(folder.filePath(QStringLiteral("results.xlsx")));
+    bench::WorkbookFileOnly spreadsheet(folder.filePath(QStringLiteral("results.xlsx")));
     Platform platform;
     platform.dialogs = &dialogs;
     platform.events = &events;

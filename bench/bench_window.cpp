@@ -12,6 +12,7 @@
 // that a second run does not make them again.
 #include "BenchFiles.h"
 #include "BenchMemory.h"
+#include "WorkbookFileOnly.h"
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -31,8 +32,6 @@
 #include <cstdio>
 #include <memory>
 
-#include "core/export/SpreadsheetApplication.h"
-#include "core/export/XlsxWorkbook.h"
 #include "core/extraction/FieldCatalogue.h"
 #include "core/pool/ExtractorPool.h"
 #include "core/shell/controls/ListViewModel.h"
@@ -89,29 +88,6 @@ class NoUrls : public UrlOpener {
 class NoProgramEnd : public ProgramEnd {
   public:
     void EndProgram() override {}
-};
-
-// The workbook file is written in full; starting the spreadsheet application
-// is left out, as it would put 100,000 rows on screen.
-class WorkbookFileOnly : public SpreadsheetProvider {
-  public:
-    explicit WorkbookFileOnly(QString path) : path_(std::move(path)) {}
-    std::unique_ptr<SpreadsheetApplication> CreateApplication() override {
-        return std::make_unique<Application>(path_);
-    }
-
-  private:
-    struct Application : SpreadsheetApplication {
-        explicit Application(const QString& path) : path(path) {}
-        SpreadsheetWorkbook& AddWorkbook() override {
-            workbook = std::make_unique<XlsxWorkbook>(path);
-            return *workbook;
-        }
-        void SetVisible(bool) override { workbook->Finish(); }
-        QString path;
-        std::unique_ptr<XlsxWorkbook> workbook;
-    };
-    QString path_;
 };
 
 QByteArray LoadAverage() {
@@ -290,7 +266,7 @@ class BenchWindow {
     SystemRandom random_;
     NoUrls urls_;
     NoProgramEnd programEnd_;
-    WorkbookFileOnly spreadsheet_;
+    bench::WorkbookFileOnly spreadsheet_;
     Platform platform_;
 };
 

@@ -109,13 +109,25 @@ Form1::Form1(Platform& platform, QWidget* parent)
 Form1::~Form1() = default;
 
 void Form1::CreateControls() {
+    SetUpWindowSurface();
+    CreateButtons();
+    CreateLists();
+    CreateProgressBar();
+    ArrangeTabOrder();
+    ConnectListEvents();
+    ConnectButtonClicks();
+}
+
+void Form1::SetUpWindowSurface() {
     setFixedSize(kClientWidthTwips / kTwips, kClientHeightTwips / kTwips);
     setAutoFillBackground(true);
     QPalette background = palette();
     background.setColor(QPalette::Window, Qt::white);
     setPalette(background);
     setMouseTracking(true);
+}
 
+void Form1::CreateButtons() {
     for (const ControlPlace& place : kButtons) {
         auto* button = new QPushButton(QString::fromLatin1(place.caption), this);
         button->setObjectName(QStringLiteral("PushButton%1").arg(place.button));
@@ -125,7 +137,9 @@ void Form1::CreateControls() {
         button->installEventFilter(this);
         buttons_[place.button - 1] = button;
     }
+}
 
+void Form1::CreateLists() {
     ListView1 = new ListViewControl(inputList_, this);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setGeometry(PlaceOf(120, 630, 7800, 2535));
@@ -142,7 +156,9 @@ void Form1::CreateControls() {
     for (ListViewControl* list : {ListView1, ListView2}) {
         list->setFont(ArialBold(9));
     }
+}
 
+void Form1::CreateProgressBar() {
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setGeometry(PlaceOf(120, 4790, 7800, 405));
@@ -162,8 +178,10 @@ void Form1::CreateControls() {
         QString format = text;
         ProgressBar1->setFormat(format.replace(QLatin1Char('%'), QStringLiteral("%%")));
     });
+}
 
-    // Tab order: the results grid first, as the window was designed.
+// Tab order: the results grid first, as the window was designed.
+void Form1::ArrangeTabOrder() {
     const QList<QWidget*> tabOrder = {ListView2,      ListView1,     PushButton(8),  PushButton(1),
                                       PushButton(3),  PushButton(7), PushButton(10), PushButton(2),
                                       PushButton(5),  PushButton(4), PushButton(6),  PushButton(9),
@@ -171,7 +189,9 @@ void Form1::CreateControls() {
     for (qsizetype i = 0; i + 1 < tabOrder.size(); ++i) {
         setTabOrder(tabOrder[i], tabOrder[i + 1]);
     }
+}
 
+void Form1::ConnectListEvents() {
     listView1Target_ = std::make_unique<ListViewControlTarget>(*ListView1);
     listView1Mouse_ = std::make_unique<ListMouseHandling>(
         inputList_, *listView1Target_, platform_.programFolder + QStringLiteral("/drag.ico"));
@@ -185,7 +205,9 @@ void Form1::CreateControls() {
     connect(ListView1, &ListViewControl::OLEDragOver, this, &Form1::ListView1_OLEDragOver);
     connect(ListView1, &ListViewControl::OLEDragDrop, this, &Form1::ListView1_OLEDragDrop);
     connect(ListView2, &ListViewControl::MouseMove, this, &Form1::ListView2_MouseMove);
+}
 
+void Form1::ConnectButtonClicks() {
     void (Form1::*const clicks[12])() = {
         &Form1::PushButton1_Click,  &Form1::PushButton2_Click,  &Form1::PushButton3_Click,
         &Form1::PushButton4_Click,  &Form1::PushButton5_Click,  &Form1::PushButton6_Click,

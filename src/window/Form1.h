@@ -104,7 +104,15 @@ class Form1 : public QWidget {
     bool eventFilter(QObject* watched, class QEvent* event) override;
 
   private:
+    // The controls, their places and texts, and their events.
     void CreateControls();
+    void SetUpWindowSurface();
+    void CreateButtons();
+    void CreateLists();
+    void CreateProgressBar();
+    void ArrangeTabOrder();
+    void ConnectListEvents();
+    void ConnectButtonClicks();
     void RemoveSelectedInputItem();
     // The help buttons: one message under the button's own error report.
     void ShowFixedMessage(const char* location, const QString& text);

@@ -1,20 +1,14 @@
 #include "core/export/TextFileExport.h"
 
-#include <QDir>
-#include <memory>
-#include <optional>
-
 #include "core/export/AlignedTextLayout.h"
-#include "core/export/TextFileLine.h"
+#include "core/export/SavedTextFile.h"
 #include "core/shell/controls/CommandContext.h"
 #include "core/shell/controls/ListViewModel.h"
 #include "core/shell/controls/MousePointer.h"
 #include "core/shell/controls/ProgressState.h"
 #include "core/shell/files/PathFunctions.h"
-#include "core/shell/files/SafeFileWriter.h"
 #include "core/shell/platform/Dialogs.h"
 #include "core/shell/platform/EventPump.h"
-#include "core/shell/platform/EventsTurningWait.h"
 #include "core/shell/platform/Platform.h"
 #include "core/shell/report/ErrorReport.h"
 #include "core/shell/report/ProcedureLocations.h"
@@ -24,46 +18,90 @@ namespace quorvid {
 
 namespace {
 
-// Opens the file at path; an existing one is replaced when it is committed.
-std::unique_ptr<SafeFileWriter> CreateTextFile(const QString& path) {
-    auto file = SafeFileWriter::ToFile(path, SafeFileWriter::InPlaceFallback::kAllowed);
-    switch (file->openState()) {
-        case SafeFileWriter::OpenState::kOpen:
-            return file;
-        case SafeFileWriter::OpenState::kPathIsFolder:
-            throw StepFailure(QStringLiteral("Path is a folder: ") + path);
-        case SafeFileWriter::OpenState::kNotRegularFile:
-            throw StepFailure(
-                QStringLiteral("The path is not a regular file (a device, a pipe or a "
-                               "socket), so it is left untouched: ") +
-                path);
-        case SafeFileWriter::OpenState::kCannotCreate:
+// The event turns of a save and what the bar shows meanwhile. Without a bar
+// (progress null) only the turn before each row is left.
+class TextSavePacing {
+  public:
+    TextSavePacing(EventPump& events, ProgressState* progress, const QString& path)
+        : events_(events),
+          progress_(progress),
+          writingText_(QString::fromLatin1(kWritingFileText) + FileNameFromPath(path)) {}
+
+    void TurnBeforeRow() { events_.DoEvents(); }
+
+    void ShowStage(double value) {
+        if (progress_ == nullptr) {
+            return;
+        }
+        events_.DoEvents();
+        progress_->setValue(value);
+        progress_->setText(writingText_);
+        events_.DoEvents();
+    }
+
+    void ShowRow(int row, int rows) {
+        if (progress_ == nullptr) {
+            return;
+        }
+        events_.DoEvents();
+        progress_->setValue((row + (rows / 2000)) / static_cast<double>(rows) * 100);
+        if (row % 1000 == 0) {
+            progress_->setText(writingText_ + QStringLiteral(" (") + QString::number(row) +
+                               QStringLiteral(")"));
+        }
+        events_.DoEvents();
+    }
+
+    void ShowDone() { ShowEnd(100, QString::fromLatin1(kDoneText)); }
+    void ShowIdle() { ShowEnd(0, QString::fromLatin1(ProgressState::kIdleText)); }
+
+  private:
+    void ShowEnd(double value, const QString& text) {
+        if (progress_ != nullptr) {
+            progress_->setValue(value);
+            progress_->setText(text);
+        }
+    }
+
+    EventPump& events_;
+    ProgressState* progress_;
+    const QString writingText_;
+};
+
+// Every row whatever its check state sets the widths. A column whose rows
+// vanish fails the save; the pass goes on with the next column.
+void MeasureColumnWidths(AlignedTextLayout& layout, SavedTextFile& file) {
+    layout.MeasureWidths(AlignedTextLayout::Headers::Count, [&file](const StepFailure& failure) {
+        file.ReportFailure(step::saveText::kMeasureWidths, failure.description());
+    });
+}
+
+void WriteHeaderLine(const AlignedTextLayout& layout, SavedTextFile& file) {
+    QString line;
+    if (file.Run(step::saveText::kHeaderLine, [&] { line = layout.HeaderLine(); })) {
+        file.WriteLine(step::saveText::kWriteHeader, line);
+    }
+}
+
+void WriteCheckedRows(const ListViewModel& grid, const AlignedTextLayout& layout,
+                      TextSavePacing& pacing, SavedTextFile& file) {
+    QString line;
+    line.reserve(layout.LineLength());
+    const int rows = grid.ItemCount();
+    for (int row = 1; row <= rows; ++row) {
+        pacing.TurnBeforeRow();
+        line.resize(0);
+        bool checked = false;
+        // The rows after one that cannot be read are gone as well.
+        if (!file.Run(step::saveText::kRowLine, [&] { checked = layout.AppendRow(line, row); })) {
             break;
+        }
+        if (!checked) {
+            continue;
+        }
+        pacing.ShowRow(row, rows);
+        file.WriteLine(step::saveText::kWriteRow, line);
     }
-    throw StepFailure(file->errorString() + QStringLiteral(": ") + path);
-}
-
-void WriteTextLine(SafeFileWriter& file, QStringEncoder& encoder, const QString& text) {
-    if (!file.Write(TextFileLine(encoder, text))) {
-        throw StepFailure(QStringLiteral("The file could not be written: ") + file.errorString());
-    }
-}
-
-void CommitTextFile(SafeFileWriter& file, const QString& path) {
-    // Putting a large file safely in place waits for the disk.
-    bool committed = false;
-    RunWhileEventsTurn([&] { committed = file.Commit(); });
-    if (committed) {
-        return;
-    }
-    if (file.keepsOldFileOnFailure()) {
-        throw StepFailure(QStringLiteral("The file was not saved (anything already at ") +
-                          QDir::toNativeSeparators(path) + QStringLiteral(" is left as it was): ") +
-                          file.errorString());
-    }
-    throw StepFailure(QStringLiteral("The file was not saved completely: ") +
-                      QDir::toNativeSeparators(path) +
-                      QStringLiteral(" holds only part of the results"));
 }
 
 }  // namespace
@@ -72,120 +110,20 @@ void SaveListviewProperlySpaced(const Platform& platform, const ListViewModel& g
                                 const QString& path, ProgressState* progress) {
     ReportingProcedure procedure(*platform.dialogs,
                                  QString::fromLatin1(location::kSaveListviewProperlySpaced));
-    EventPump& events = *platform.events;
-    const QString writingText = QString::fromLatin1(kWritingFileText) + FileNameFromPath(path);
-    const auto showProgress = [&](double value, const QString& text) {
-        events.DoEvents();
-        progress->setValue(value);
-        progress->setText(text);
-        events.DoEvents();
-    };
+    TextSavePacing pacing(*platform.events, progress, path);
+    SavedTextFile file(procedure, path);
+    AlignedTextLayout layout(grid, *platform.events);
 
-    if (progress != nullptr) {
-        showProgress(1, writingText);
-    }
-
-    // A grid that changes under the save (the yields let "Clear List" run) would
-    // leave a file that matches neither the old grid nor the new one: such a
-    // save is reported and the file at path is left as it was. A save fails
-    // with one report, which says what became of the file.
-    std::unique_ptr<SafeFileWriter> file;
-    QStringEncoder encoder(QStringConverter::System);
-    bool saveFailed = false;
-    const auto reportFailedSave = [&](int step, const QString& description) {
-        saveFailed = true;
-        QString outcome;
-        if (!file || file->keepsOldFileOnFailure()) {
-            outcome = QStringLiteral(" (the file was not saved; anything already at ") +
-                      QDir::toNativeSeparators(path) + QStringLiteral(" is left as it was)");
-        } else {
-            outcome = QStringLiteral(" (the file was not saved completely: ") +
-                      QDir::toNativeSeparators(path) +
-                      QStringLiteral(" holds only part of the results)");
-        }
-        procedure.Step(step, [&] { throw StepFailure(description + outcome); });
-    };
-    // Runs a step whose failure spoils the save; later failures add nothing.
-    const auto saveStep = [&](int step, auto&& action) {
-        const std::optional<QString> failure = FailureOf(action);
-        if (failure && !saveFailed) {
-            reportFailedSave(step, *failure);
-        }
-        return !failure;
-    };
-
-    AlignedTextLayout layout(grid, events);
-    layout.MeasureWidths(AlignedTextLayout::Headers::Count, [&](const StepFailure& failure) {
-        if (!saveFailed) {
-            reportFailedSave(step::saveText::kMeasureWidths, failure.description());
-        }
-    });
-
-    if (progress != nullptr) {
-        showProgress(10, writingText);
-    }
-
-    // Without a file there is nothing to write or close; its creation failure is
-    // the save's one report.
-    if (!saveFailed) {
-        procedure.Step(step::saveText::kCreateFile, [&] { file = CreateTextFile(path); });
-    }
-    const auto writeLine = [&](int step, const QString& line) {
-        if (file && !saveFailed) {
-            saveStep(step, [&] { WriteTextLine(*file, encoder, line); });
-        }
-    };
-
-    QString line;
-    if (saveStep(step::saveText::kHeaderLine, [&] { line = layout.HeaderLine(); })) {
-        writeLine(step::saveText::kWriteHeader, line);
-    }
-
-    if (progress != nullptr) {
-        showProgress(20, writingText);
-    }
-
-    line.reserve(layout.LineLength());
-    const int rows = grid.ItemCount();
-    for (int row = 1; row <= rows; ++row) {
-        events.DoEvents();
-        line.resize(0);
-        bool checked = false;
-        // The rows after one that cannot be read are gone as well.
-        if (!saveStep(step::saveText::kRowLine, [&] { checked = layout.AppendRow(line, row); })) {
-            break;
-        }
-        if (!checked) {
-            continue;
-        }
-        if (progress != nullptr) {
-            events.DoEvents();
-            progress->setValue((row + (rows / 2000)) / static_cast<double>(rows) * 100);
-            if (row % 1000 == 0) {
-                progress->setText(writingText + QStringLiteral(" (") + QString::number(row) +
-                                  QStringLiteral(")"));
-            }
-            events.DoEvents();
-        }
-        writeLine(step::saveText::kWriteRow, line);
-    }
-
-    if (progress != nullptr) {
-        progress->setValue(100);
-        progress->setText(QString::fromLatin1(kDoneText));
-    }
-    if (file) {
-        if (saveFailed) {
-            file->Discard();
-        } else {
-            procedure.Step(step::saveText::kCloseFile, [&] { CommitTextFile(*file, path); });
-        }
-        file.reset();
-    }
-    if (progress != nullptr) {
-        progress->setValue(0);
-        progress->setText(QString::fromLatin1(ProgressState::kIdleText));
-    }
+    pacing.ShowStage(1);
+    MeasureColumnWidths(layout, file);
+    pacing.ShowStage(10);
+    file.Create(step::saveText::kCreateFile);
+    WriteHeaderLine(layout, file);
+    pacing.ShowStage(20);
+    WriteCheckedRows(grid, layout, pacing, file);
+    pacing.ShowDone();
+    file.Finish(step::saveText::kCloseFile);
+    pacing.ShowIdle();
 }
 
 void SaveResultsAsTextFileCommand(CommandContext& context) {
