@@ -61,6 +61,14 @@ QString FileExtraction::Cell(int cell) const {
     return text;
 }
 
+qsizetype FileExtraction::TextSize() const {
+    qsizetype size = path_.size();
+    for (const ExtractionEvent& event : events_) {
+        size += event.header.size() + event.text.size();
+    }
+    return size;
+}
+
 std::vector<int> FileExtraction::FailedSteps() const {
     std::vector<int> steps;
     for (const ExtractionEvent& event : events_) {

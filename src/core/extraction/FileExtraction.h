@@ -83,6 +83,8 @@ class FileExtraction {
     QString Cell(int cell) const;
     // The numbers of the recorded failures, in order.
     std::vector<int> FailedSteps() const;
+    // The characters of every text it holds: what it costs to keep.
+    qsizetype TextSize() const;
 
   private:
     static unsigned SourceBit(ExtractionSource source) {

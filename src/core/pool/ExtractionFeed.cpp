@@ -11,6 +11,9 @@ namespace {
 // Files sent ahead per helper. A file that takes its helper long holds back the
 // rows after it, not the other helpers: they read on for this many files each.
 constexpr int kFilesAheadPerHelper = 16;
+// Records that wait behind a slow file are held in memory; past this many
+// characters no more files are sent ahead until the slow one is taken.
+constexpr qsizetype kMostWaitingCharacters = 8 * 1024 * 1024;
 
 bool CanRead(const ExtractorPool* pool) {
     return pool != nullptr && pool->helperCount() > 0 && !pool->IsBroken();
@@ -77,6 +80,9 @@ ExtractorPool::Ticket ExtractionFeed::TicketFor(int position, const QString& pat
 }
 
 void ExtractionFeed::SendAhead(int upTo) {
+    if (pool_->WaitingCharacters() > kMostWaitingCharacters) {
+        return;
+    }
     for (; nextPosition_ <= std::min(upTo, lastPosition_); ++nextPosition_) {
         const std::optional<QString> path = pathAt_(nextPosition_);
         if (!path) {

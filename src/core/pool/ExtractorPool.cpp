@@ -121,7 +121,7 @@ void ExtractorPool::Cancel(Ticket ticket) {
     }
     const bool queued = scheduler_.Unqueue(ticket);
     if (job->second.done || queued) {
-        jobs_.erase(job);
+        Forget(ticket);
     } else {
         job->second.cancelled = true;  // a helper is on it; dropped when it ends
     }
@@ -144,6 +144,7 @@ std::optional<FileExtraction> ExtractorPool::Take(Ticket ticket, QDeadlineTimer 
         return std::nullopt;
     }
     FileExtraction record = std::move(job->second.record);
+    waitingCharacters_ -= record.TextSize();
     jobs_.erase(job);
     return record;
 }
@@ -216,7 +217,7 @@ void ExtractorPool::FileDone(Helper& helper, Ticket ticket) {
     if (job.cancelled) {
         jobs_.erase(ticket);
     } else {
-        job.done = true;
+        MarkDone(job);
     }
     if (scheduler_.Holds(helper.process.get())) {
         helper.watchdog->FileBegan();  // the next file's deadline starts now
@@ -300,8 +301,21 @@ void ExtractorPool::FailJob(Ticket ticket, const QString& description) {
         job.lostStarts = 0;
         scheduler_.Enqueue(ticket, true);
     } else {
-        job.done = true;
+        MarkDone(job);
     }
+}
+
+void ExtractorPool::MarkDone(Job& job) {
+    job.done = true;
+    waitingCharacters_ += job.record.TextSize();
+}
+
+void ExtractorPool::Forget(Ticket ticket) {
+    const auto job = jobs_.find(ticket);
+    if (job->second.done) {
+        waitingCharacters_ -= job->second.record.TextSize();
+    }
+    jobs_.erase(job);
 }
 
 void ExtractorPool::KeepAttempt(Job& job) {

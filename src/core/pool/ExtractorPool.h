@@ -45,6 +45,8 @@ class ExtractorPool : public QObject {
     int helperCount() const { return static_cast<int>(helpers_.size()); }
     // True once no helper can be started any more: nothing queued will be read.
     bool IsBroken() const { return broken_; }
+    // The characters of the records that are read and wait to be taken.
+    qsizetype WaitingCharacters() const { return waitingCharacters_; }
 
     // Queues a file; an urgent one goes before those already queued.
     Ticket Submit(const QString& path, bool urgent = false);
@@ -78,6 +80,8 @@ class ExtractorPool : public QObject {
     void ReadFrom(Helper& helper, qint64 bytes);
     void HelperEnded(Helper& helper);
     void FileDone(Helper& helper, Ticket ticket);
+    void MarkDone(Job& job);
+    void Forget(Ticket ticket);
     void GiveUp(Helper& helper, HelperFailure failure);
     bool TakeJournal(const Helper& helper, Ticket ticket, bool withEvents);
     void EndAttempt(Ticket ticket, const HelperFailure& failure, bool keptProtocol);
@@ -96,6 +100,7 @@ class ExtractorPool : public QObject {
     ReadScheduler scheduler_;
     std::vector<std::unique_ptr<Helper>> helpers_;
     std::vector<std::unique_ptr<Helper>> graveyard_;
+    qsizetype waitingCharacters_ = 0;
     int failedStarts_ = 0;
     bool broken_ = false;
     QString refusal_;

@@ -1,20 +1,8 @@
 #include "core/pool/HelperDiagnostics.h"
 
-namespace quorvid {
+#include "core/shell/texts/TerminalText.h"
 
-QString WithoutControlCharacters(const QString& text) {
-    QString clean;
-    clean.reserve(text.size());
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\t')) {
-            clean += QLatin1Char(' ');
-        } else if (c.category() != QChar::Other_Control && c.category() != QChar::Other_Format &&
-                   c.category() != QChar::Other_Surrogate) {
-            clean += c;
-        }
-    }
-    return clean;
-}
+namespace quorvid {
 
 QStringList HelperDiagnostics::Add(const QByteArray& bytes) {
     if (dropped_) {
@@ -44,8 +32,7 @@ QStringList HelperDiagnostics::TakeLines(bool all) {
             break;
         }
         const qsizetype stop = end < 0 ? pending_.size() : end;
-        QString line =
-            WithoutControlCharacters(QString::fromUtf8(pending_.constData() + start, stop - start));
+        QString line = TerminalText(QString::fromUtf8(pending_.constData() + start, stop - start));
         if (line.size() > kMaxLineCharacters) {
             line = line.left(kMaxLineCharacters) + QStringLiteral("...");
         }

@@ -8,9 +8,8 @@ namespace quorvid {
 
 // Turns what a helper writes to its standard error into lines that are safe
 // to show: a taken-over helper may write anything, and a terminal obeys escape
-// sequences. Every control and formatting character (C0, C1, bidirectional
-// overrides) is removed, lines are cut short, and past a budget the rest is
-// dropped with one line saying so.
+// sequences. Lines are cleaned (TerminalText) and cut short, and past a budget
+// the rest is dropped with one line saying so.
 class HelperDiagnostics {
   public:
     static constexpr qsizetype kMaxLineCharacters = 400;
@@ -28,8 +27,5 @@ class HelperDiagnostics {
     qsizetype received_ = 0;
     bool dropped_ = false;
 };
-
-// text without control or formatting characters; tabs become blanks.
-QString WithoutControlCharacters(const QString& text);
 
 }  // namespace quorvid

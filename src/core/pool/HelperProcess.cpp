@@ -9,6 +9,8 @@
 #include <QProcessEnvironment>
 #include <cstdio>
 
+#include "core/shell/texts/TerminalText.h"
+
 namespace quorvid {
 
 namespace {
@@ -162,9 +164,9 @@ void HelperProcess::TakeHandshake() {
     }
     if (first->type == protocol::MessageType::Ready) {
         ready_ = true;
-        emit readied(WithoutControlCharacters(first->text));
+        emit readied(TerminalText(first->text));
     } else if (first->type == protocol::MessageType::Refused && !requested_) {
-        emit refused(WithoutControlCharacters(first->text));
+        emit refused(TerminalText(first->text));
     } else {
         emit handshakeBroken();
     }

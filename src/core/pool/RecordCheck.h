@@ -20,9 +20,9 @@ class RecordCheck {
   public:
     // The longest text a real file gives: an extended attribute's value.
     static constexpr qsizetype kMaxTextCharacters = 64 * 1024;
-    // All texts of one file together: every detail at its longest is beyond
-    // any real file, and this bounds what one file costs its parent.
-    static constexpr qsizetype kMaxRecordCharacters = 1024 * 1024;
+    // All texts of one file together: four extended attributes at their
+    // longest, beyond any real file; it bounds what a file costs its parent.
+    static constexpr qsizetype kMaxRecordCharacters = 256 * 1024;
 
     explicit RecordCheck(QString path) : path_(std::move(path)) {}
 
