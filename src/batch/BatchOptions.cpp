@@ -143,6 +143,8 @@ QStringList OptionsAsWritten(const QCommandLineParser& parser, const QStringList
             written.removeAt(at);
         }
     }
+    // Where a value has the text of an option too, the first of the two is
+    // taken for the value; that can change only which of two faults is told.
     for (const OptionRule& rule : OptionRules()) {
         if (rule.readValue != nullptr) {
             for (const QString& value : parser.values(rule.names.first())) {
