@@ -1,10 +1,38 @@
 #include "batch/BatchOptions.h"
 
+#include <QCommandLineParser>
+#include <QHash>
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace quorvid {
 
 namespace {
+
+// The options read so far, and whether --format was among them: --update
+// takes no format but json.
+struct ParsedOptions {
+    BatchOptions options;
+    bool formatGiven = false;
+};
+
+// Reads the value of one option into parsed, or says in error what is wrong with it.
+using ValueReader = bool (*)(const QString& value, ParsedOptions& parsed, QString& error);
+
+struct OptionRule {
+    // A one-letter name first, if the option has one.
+    QStringList names;
+    // For an option that takes a value.
+    ValueReader readValue = nullptr;
+    // For one that does not: the switch it turns on.
+    bool BatchOptions::*flag = nullptr;
+};
+
+bool Refuse(QString& error, const QString& reason) {
+    error = reason;
+    return false;
+}
 
 std::optional<OutputFormat> FormatNamed(const QString& name) {
     if (name == QLatin1String("text")) {
@@ -22,164 +50,230 @@ std::optional<OutputFormat> FormatNamed(const QString& name) {
     return std::nullopt;
 }
 
-}  // namespace
+bool ReadOutputFile(const QString& file, ParsedOptions& parsed, QString& error) {
+    if (file.isEmpty()) {
+        return Refuse(error, QStringLiteral("the output file name is empty"));
+    }
+    parsed.options.outputFile = file;
+    return true;
+}
 
-std::optional<BatchOptions> ParseBatchOptions(const QStringList& arguments, QString& error) {
-    BatchOptions options;
-    bool formatGiven = false;
-    bool optionsEnded = false;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        if (optionsEnded || argument == QLatin1String("-") || !argument.startsWith(u'-')) {
-            options.paths << argument;
-            continue;
-        }
-        if (argument == QLatin1String("--")) {
-            optionsEnded = true;
-            continue;
-        }
-        // "--name=value" or "--name value" for the options that take a value.
-        QString name = argument;
-        std::optional<QString> value;
-        const qsizetype equals = argument.indexOf(u'=');
-        if (argument.startsWith(QLatin1String("--")) && equals > 0) {
-            name = argument.left(equals);
-            value = argument.mid(equals + 1);
-        }
-        const auto takeValue = [&]() -> std::optional<QString> {
-            if (value) {
-                return value;
-            }
-            if (i + 1 < arguments.size()) {
-                return arguments[++i];
-            }
-            error = QStringLiteral("option %1 needs a value").arg(name);
-            return std::nullopt;
-        };
-        if (name == QLatin1String("-o") || name == QLatin1String("--output")) {
-            const auto file = takeValue();
-            if (!file) {
-                return std::nullopt;
-            }
-            if (file->isEmpty()) {
-                error = QStringLiteral("the output file name is empty");
-                return std::nullopt;
-            }
-            options.outputFile = *file;
-        } else if (name == QLatin1String("--format")) {
-            const auto formatName = takeValue();
-            if (!formatName) {
-                return std::nullopt;
-            }
-            const auto format = FormatNamed(*formatName);
-            if (!format) {
-                error = QStringLiteral("unknown format '%1' (text, csv, json or xlsx)")
-                            .arg(*formatName);
-                return std::nullopt;
-            }
-            options.format = *format;
-            formatGiven = true;
-        } else if (name == QLatin1String("--update")) {
-            const auto catalogue = takeValue();
-            if (!catalogue) {
-                return std::nullopt;
-            }
-            if (catalogue->isEmpty()) {
-                error = QStringLiteral("the catalogue file name is empty");
-                return std::nullopt;
-            }
-            options.updateCatalogue = *catalogue;
-        } else if (name == QLatin1String("--ext")) {
-            const auto extension = takeValue();
-            if (!extension) {
-                return std::nullopt;
-            }
-            if (extension->isEmpty()) {
-                error = QStringLiteral("the extension is empty (use * for all files)");
-                return std::nullopt;
-            }
-            options.extension = *extension;
-        } else if (name == QLatin1String("-j") || name == QLatin1String("--jobs")) {
-            const auto jobs = takeValue();
-            if (!jobs) {
-                return std::nullopt;
-            }
-            bool number = false;
-            const int count = jobs->toInt(&number);
-            if (!number || count < 1 || count > kMostJobs) {
-                error = QStringLiteral("the number of jobs '%1' is no whole number from 1 to %2")
-                            .arg(*jobs)
-                            .arg(kMostJobs);
-                return std::nullopt;
-            }
-            options.jobs = count;
-        } else if (name == QLatin1String("--file-timeout")) {
-            const auto seconds = takeValue();
-            if (!seconds) {
-                return std::nullopt;
-            }
-            bool number = false;
-            const double value = seconds->toDouble(&number);
-            if (!number || !(value > 0) || value > 86400) {
-                error =
-                    QStringLiteral("the file timeout '%1' is no number of seconds").arg(*seconds);
-                return std::nullopt;
-            }
-            options.fileTimeout = std::chrono::milliseconds(std::llround(value * 1000));
-        } else if (value) {
-            error = QStringLiteral("option %1 takes no value").arg(name);
-            return std::nullopt;
-        } else if (name == QLatin1String("-0") || name == QLatin1String("--null")) {
-            options.nulSeparated = true;
-        } else if (name == QLatin1String("--merge")) {
-            options.merge = true;
-        } else if (name == QLatin1String("--list-files")) {
-            options.listFiles = true;
-        } else if (name == QLatin1String("-q") || name == QLatin1String("--quiet")) {
-            options.quiet = true;
-        } else if (name == QLatin1String("-h") || name == QLatin1String("--help")) {
-            options.help = true;
-        } else if (name == QLatin1String("-V") || name == QLatin1String("--version")) {
-            options.version = true;
-        } else {
-            error = QStringLiteral("unknown option %1").arg(name);
-            return std::nullopt;
+bool ReadFormat(const QString& name, ParsedOptions& parsed, QString& error) {
+    const std::optional<OutputFormat> format = FormatNamed(name);
+    if (!format) {
+        return Refuse(error,
+                      QStringLiteral("unknown format '%1' (text, csv, json or xlsx)").arg(name));
+    }
+    parsed.options.format = *format;
+    parsed.formatGiven = true;
+    return true;
+}
+
+bool ReadCatalogue(const QString& catalogue, ParsedOptions& parsed, QString& error) {
+    if (catalogue.isEmpty()) {
+        return Refuse(error, QStringLiteral("the catalogue file name is empty"));
+    }
+    parsed.options.updateCatalogue = catalogue;
+    return true;
+}
+
+bool ReadExtension(const QString& extension, ParsedOptions& parsed, QString& error) {
+    if (extension.isEmpty()) {
+        return Refuse(error, QStringLiteral("the extension is empty (use * for all files)"));
+    }
+    parsed.options.extension = extension;
+    return true;
+}
+
+bool ReadJobs(const QString& jobs, ParsedOptions& parsed, QString& error) {
+    bool number = false;
+    const int count = jobs.toInt(&number);
+    if (!number || count < 1 || count > kMostJobs) {
+        return Refuse(error,
+                      QStringLiteral("the number of jobs '%1' is no whole number from 1 to %2")
+                          .arg(jobs)
+                          .arg(kMostJobs));
+    }
+    parsed.options.jobs = count;
+    return true;
+}
+
+bool ReadFileTimeout(const QString& seconds, ParsedOptions& parsed, QString& error) {
+    bool number = false;
+    const double value = seconds.toDouble(&number);
+    if (!number || !(value > 0) || value > 86400) {
+        return Refuse(error,
+                      QStringLiteral("the file timeout '%1' is no number of seconds").arg(seconds));
+    }
+    parsed.options.fileTimeout = std::chrono::milliseconds(std::llround(value * 1000));
+    return true;
+}
+
+const std::vector<OptionRule>& OptionRules() {
+    static const std::vector<OptionRule> rules{
+        {{QStringLiteral("0"), QStringLiteral("null")}, nullptr, &BatchOptions::nulSeparated},
+        {{QStringLiteral("ext")}, ReadExtension},
+        {{QStringLiteral("format")}, ReadFormat},
+        {{QStringLiteral("o"), QStringLiteral("output")}, ReadOutputFile},
+        {{QStringLiteral("j"), QStringLiteral("jobs")}, ReadJobs},
+        {{QStringLiteral("file-timeout")}, ReadFileTimeout},
+        {{QStringLiteral("update")}, ReadCatalogue},
+        {{QStringLiteral("merge")}, nullptr, &BatchOptions::merge},
+        {{QStringLiteral("list-files")}, nullptr, &BatchOptions::listFiles},
+        {{QStringLiteral("q"), QStringLiteral("quiet")}, nullptr, &BatchOptions::quiet},
+        {{QStringLiteral("h"), QStringLiteral("help")}, nullptr, &BatchOptions::help},
+        {{QStringLiteral("V"), QStringLiteral("version")}, nullptr, &BatchOptions::version},
+    };
+    return rules;
+}
+
+// The arguments the parser read as options, as written and in order: those
+// that start with '-', less the paths and the values of options.
+QStringList OptionsAsWritten(const QCommandLineParser& parser, const QStringList& arguments) {
+    QStringList written;
+    for (const QString& argument : arguments) {
+        if (argument.size() > 1 && argument.startsWith(u'-') && argument != QLatin1String("--")) {
+            written << argument;
         }
     }
+    // A path that starts with '-' comes after "--", after any option of the same text.
+    for (const QString& path : parser.positionalArguments()) {
+        const qsizetype at = written.lastIndexOf(path);
+        if (at != -1) {
+            written.removeAt(at);
+        }
+    }
+    // Where a value has the text of an option too, the first of the two is
+    // taken for the value; that can change only which of two faults is told.
+    for (const OptionRule& rule : OptionRules()) {
+        if (rule.readValue != nullptr) {
+            for (const QString& value : parser.values(rule.names.first())) {
+                written.removeOne(value);
+            }
+        }
+    }
+    return written;
+}
+
+// The option an argument names in one of the ways options have always been
+// written here: "-o" for a letter, "--output" for a word, "--output=FILE" for a
+// word with a value; none for any other, such as "--o", "-output" or "-o=FILE",
+// which the parser would take too.
+const OptionRule* RuleWrittenAs(const QString& argument) {
+    for (const OptionRule& rule : OptionRules()) {
+        for (const QString& name : rule.names) {
+            const bool letter = name.size() == 1;
+            const QString option = (letter ? QStringLiteral("-") : QStringLiteral("--")) + name;
+            if (argument == option ||
+                (!letter && rule.readValue != nullptr && argument.startsWith(option + u'='))) {
+                return &rule;
+            }
+        }
+    }
+    return nullptr;
+}
+
+// What is wrong with an option written in none of our ways: "--name=value" is
+// a value given to an option that takes none, whether or not the name is ours.
+QString ForeignOptionFault(const QString& argument) {
+    const qsizetype equals = argument.indexOf(u'=');
+    if (argument.startsWith(QLatin1String("--")) && equals != -1) {
+        return QStringLiteral("option %1 takes no value").arg(argument.left(equals));
+    }
+    return QStringLiteral("unknown option %1").arg(argument);
+}
+
+// Takes the options in the order given, so the last of a repeated option wins
+// and the first fault is the one told.
+bool ReadOptions(const QCommandLineParser& parser, const QStringList& arguments,
+                 ParsedOptions& parsed, QString& error) {
+    QHash<const OptionRule*, qsizetype> valuesRead;
+    for (const QString& written : OptionsAsWritten(parser, arguments)) {
+        const OptionRule* rule = RuleWrittenAs(written);
+        if (rule == nullptr) {
+            return Refuse(error, ForeignOptionFault(written));
+        }
+        if (rule->readValue == nullptr) {
+            parsed.options.*rule->flag = true;
+            continue;
+        }
+        const QStringList values = parser.values(rule->names.first());
+        qsizetype& read = valuesRead[rule];
+        if (read == values.size()) {
+            // Only the last argument can be an option with nothing after it.
+            return Refuse(error, QStringLiteral("option %1 needs a value").arg(arguments.last()));
+        }
+        if (!rule->readValue(values[read++], parsed, error)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CheckUpdate(const ParsedOptions& parsed, QString& error) {
+    const BatchOptions& options = parsed.options;
+    if (options.merge) {
+        return Refuse(error, QStringLiteral("--update and --merge do not go together"));
+    }
+    if (!options.outputFile.isEmpty()) {
+        return Refuse(error, QStringLiteral("--update writes the catalogue back; it takes no -o"));
+    }
+    if (parsed.formatGiven && options.format != OutputFormat::Json) {
+        return Refuse(error, QStringLiteral("--update writes JSON Lines only"));
+    }
+    return true;
+}
+
+bool CheckCombinations(const ParsedOptions& parsed, QString& error) {
+    const BatchOptions& options = parsed.options;
     if (options.paths.isEmpty() && !options.help && !options.version) {
-        error = QStringLiteral("no file or folder given");
-        return std::nullopt;
+        return Refuse(error, QStringLiteral("no file or folder given"));
     }
-    if (!options.updateCatalogue.isEmpty()) {
-        if (options.merge) {
-            error = QStringLiteral("--update and --merge do not go together");
-            return std::nullopt;
-        }
-        if (!options.outputFile.isEmpty()) {
-            error = QStringLiteral("--update writes the catalogue back; it takes no -o");
-            return std::nullopt;
-        }
-        if (formatGiven && options.format != OutputFormat::Json) {
-            error = QStringLiteral("--update writes JSON Lines only");
-            return std::nullopt;
-        }
-        options.format = OutputFormat::Json;
+    if (!options.updateCatalogue.isEmpty() && !CheckUpdate(parsed, error)) {
+        return false;
     }
     if (options.listFiles && (options.merge || !options.updateCatalogue.isEmpty())) {
-        error = QStringLiteral("--list-files goes with neither --update nor --merge");
-        return std::nullopt;
+        return Refuse(error, QStringLiteral("--list-files goes with neither --update nor --merge"));
     }
     // A workbook is binary: never for standard output, least of all a terminal.
     if (options.format == OutputFormat::Xlsx && options.outputFile.isEmpty() &&
         !options.listFiles) {
-        error = QStringLiteral("--format xlsx writes a workbook file only: give it with -o FILE");
-        return std::nullopt;
+        return Refuse(
+            error,
+            QStringLiteral("--format xlsx writes a workbook file only: give it with -o FILE"));
     }
     if (options.merge && options.paths.contains(QStringLiteral("-"))) {
-        error = QStringLiteral("--merge reads its parts from files, not standard input");
+        return Refuse(error,
+                      QStringLiteral("--merge reads its parts from files, not standard input"));
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<BatchOptions> ParseBatchOptions(const QStringList& arguments, QString& error) {
+    QCommandLineParser parser;
+    // "-word" is one option, never several letters, as it always was here.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const OptionRule& rule : OptionRules()) {
+        parser.addOption(
+            QCommandLineOption(rule.names, QString(),
+                               rule.readValue != nullptr ? QStringLiteral("value") : QString()));
+    }
+    // Whatever the parser refuses is found below and told in our own words.
+    parser.parse(QStringList{QStringLiteral("quorvid-batch")} + arguments);
+    ParsedOptions parsed;
+    if (!ReadOptions(parser, arguments, parsed, error)) {
         return std::nullopt;
     }
-    return options;
+    parsed.options.paths = parser.positionalArguments();
+    if (!CheckCombinations(parsed, error)) {
+        return std::nullopt;
+    }
+    if (!parsed.options.updateCatalogue.isEmpty()) {
+        parsed.options.format = OutputFormat::Json;
+    }
+    return parsed.options;
 }
 
 QString BatchHelpText() {

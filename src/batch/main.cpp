@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "batch/BatchOptions.h"
 #include "batch/BatchRun.h"
@@ -13,6 +14,7 @@
 #include "core/extraction/MediaInfoDLL.h"
 #include "core/pool/ExtractorPool.h"
 
+namespace quorvid {
 namespace {
 
 volatile std::sig_atomic_t stopSignal = 0;
@@ -40,27 +42,123 @@ void WriteError(const QString& text) {
     std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
 }
 
-}  // namespace
-
-int main(int argc, char* argv[]) {
-    using namespace quorvid;
-    QCoreApplication application(argc, argv);
-
+// The arguments after the program name, or nothing after saying which one is
+// no valid text.
+std::optional<QStringList> DecodeArguments(int argc, char* argv[]) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i) {
         const QString argument = QFile::decodeName(argv[i]);
         // A name Qt cannot hold without loss would name another file.
         if (QFile::encodeName(argument) != QByteArray(argv[i])) {
             WriteError(QStringLiteral("argument %1 is not valid text").arg(i));
-            return kExitUsageOrOutput;
+            return std::nullopt;
         }
         arguments << argument;
     }
+    return arguments;
+}
+
+// The options of the command line, or nothing after saying what is wrong with it.
+std::optional<BatchOptions> ReadCommandLine(int argc, char* argv[]) {
+    const std::optional<QStringList> arguments = DecodeArguments(argc, argv);
+    if (!arguments) {
+        return std::nullopt;
+    }
     QString error;
-    const std::optional<BatchOptions> options = ParseBatchOptions(arguments, error);
+    std::optional<BatchOptions> options = ParseBatchOptions(*arguments, error);
     if (!options) {
         WriteError(error);
         WriteError(QStringLiteral("Try 'quorvid-batch --help' for more information."));
+    }
+    return options;
+}
+
+// Ctrl-C and SIGTERM ask the run to stop between files; the alarm ends a stop
+// that is overdue.
+void CatchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    action.sa_handler = OnStopOverdue;
+    sigaction(SIGALRM, &action, nullptr);
+}
+
+// Says what the helpers' confinement lacks, or, when they refused to start
+// without it, that the files are read here.
+void SayWhatConfinementLacks(const ExtractorPool& pool, bool started) {
+    if (started) {
+        if (!pool.confinementNote().isEmpty()) {
+            WriteError(pool.confinementNote());
+        }
+    } else if (!pool.refusal().isEmpty()) {
+        WriteError(QStringLiteral("the extraction helpers cannot confine themselves (") +
+                   pool.refusal() +
+                   QStringLiteral("), so quorvid-batch reads the files itself, unconfined"));
+    }
+}
+
+// The helpers that read the files, started. Their lines go below the progress
+// line of run once it is set.
+std::unique_ptr<ExtractorPool> StartHelpers(const BatchOptions& options,
+                                            const QString& programFolder, BatchRun*& run) {
+    ExtractorPoolOptions helpers = ProgramExtractorOptions(programFolder);
+    helpers.watchdog = options.fileTimeout;
+    helpers.helperCount = options.jobs;
+    helpers.diagnostics = [&run](const QString& line) {
+        const QString text = QStringLiteral("extraction helper: ") + line;
+        if (run != nullptr) {
+            run->Say(text);
+        } else {
+            WriteError(text);
+        }
+    };
+    auto pool = std::make_unique<ExtractorPool>(helpers);
+    const bool started = pool->Start();
+    SayWhatConfinementLacks(*pool, started);
+    return pool;
+}
+
+// The output file is gone by now: the helpers stop and the signal ends the program.
+int EndInterrupted(std::unique_ptr<ExtractorPool>& pool) {
+    pool.reset();
+    const int signal = stopSignal;
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+    return 128 + signal;
+}
+
+// The run over the files; its exit status.
+int Run(const BatchOptions& options) {
+    // The files are read in the sandboxed helpers beside the program; without
+    // them, here, one at a time.
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    MediaInfoLibrary& library = ProgramMediaInfoLibrary(programFolder);
+    GioShell shell;
+    const FileExtractor inProcess(library, shell);
+    BatchRun* run = nullptr;
+    std::unique_ptr<ExtractorPool> pool = StartHelpers(options, programFolder, run);
+    try {
+        BatchRun batch(options, pool.get(), inProcess, stopSignal);
+        run = &batch;
+        const int status = batch.Run();
+        run = nullptr;
+        return status;
+    } catch (const RunInterrupted&) {
+        run = nullptr;
+        return EndInterrupted(pool);
+    }
+}
+
+}  // namespace
+}  // namespace quorvid
+
+int main(int argc, char* argv[]) {
+    using namespace quorvid;
+    QCoreApplication application(argc, argv);
+    const std::optional<BatchOptions> options = ReadCommandLine(argc, argv);
+    if (!options) {
         return kExitUsageOrOutput;
     }
     if (options->help) {
@@ -71,58 +169,6 @@ int main(int argc, char* argv[]) {
         std::printf("quorvid-batch %s\n", QUORVID_VERSION);
         return kExitSuccess;
     }
-
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    action.sa_handler = OnStopOverdue;
-    sigaction(SIGALRM, &action, nullptr);
-
-    // The files are read in the sandboxed helpers beside the program; without
-    // them, here, one at a time.
-    const QString programFolder = QCoreApplication::applicationDirPath();
-    MediaInfoLibrary& library = ProgramMediaInfoLibrary(programFolder);
-    GioShell shell;
-    const FileExtractor inProcess(library, shell);
-    ExtractorPoolOptions helpers = ProgramExtractorOptions(programFolder);
-    helpers.watchdog = options->fileTimeout;
-    helpers.helperCount = options->jobs;
-    // Once the run has begun its lines go below its progress line.
-    BatchRun* run = nullptr;
-    helpers.diagnostics = [&run](const QString& line) {
-        const QString text = QStringLiteral("extraction helper: ") + line;
-        if (run != nullptr) {
-            run->Say(text);
-        } else {
-            WriteError(text);
-        }
-    };
-    auto pool = std::make_unique<ExtractorPool>(helpers);
-    if (pool->Start()) {
-        if (!pool->confinementNote().isEmpty()) {
-            WriteError(pool->confinementNote());
-        }
-    } else if (!pool->refusal().isEmpty()) {
-        WriteError(QStringLiteral("the extraction helpers cannot confine themselves (") +
-                   pool->refusal() +
-                   QStringLiteral("), so quorvid-batch reads the files itself, unconfined"));
-    }
-    try {
-        BatchRun batch(*options, pool.get(), inProcess, stopSignal);
-        run = &batch;
-        const int status = batch.Run();
-        run = nullptr;
-        return status;
-    } catch (const RunInterrupted&) {
-        run = nullptr;
-        // The output file is gone by now and the helpers are stopped: the
-        // signal ends the program.
-        pool.reset();
-        const int signal = stopSignal;
-        std::signal(signal, SIG_DFL);
-        std::raise(signal);
-        return 128 + signal;
-    }
+    CatchStopSignals();
+    return Run(*options);
 }

@@ -11,6 +11,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <utility>
+#include <vector>
 
 #include "batch/BatchProgram.h"
 #include "core/export/TextFileExport.h"
@@ -114,6 +116,44 @@ TEST(BatchProgramTest, ExitStatusesAndOneLinePerFailure) {
     for (const QByteArray& line : lines) {
         EXPECT_TRUE(line.startsWith(prefix) && line.contains(" (step 2")) << line.constData();
     }
+}
+
+// The command-line parser underneath would take several spellings we never
+// took ("--q", "-quiet", "-o=FILE"); they stay refused, in our own words.
+TEST(BatchProgramTest, OptionsAreReadAndRefusedAsTheyAlwaysWere) {
+    const QString good = QStringLiteral(QUORVID_TEST_MEDIA_DIR "/h264-aac.mp4");
+    const std::vector<std::pair<QStringList, QByteArray>> refused{
+        {{good, QStringLiteral("--format")}, "option --format needs a value"},
+        {{QStringLiteral("--quiet=1"), good}, "option --quiet takes no value"},
+        {{QStringLiteral("--bogus=1"), good}, "option --bogus takes no value"},
+        {{QStringLiteral("--q"), good}, "unknown option --q"},
+        {{QStringLiteral("-quiet"), good}, "unknown option -quiet"},
+        {{QStringLiteral("-o=rows.txt"), good}, "unknown option -o=rows.txt"},
+        {{QStringLiteral("-qV"), good}, "unknown option -qV"},
+        // The first fault is the one told, whatever kind the later ones are.
+        {{QStringLiteral("--format"), QStringLiteral("xml"), QStringLiteral("--bogus"), good},
+         "unknown format 'xml' (text, csv, json or xlsx)"},
+        {{QStringLiteral("-j"), QStringLiteral("0"), QStringLiteral("-j"), QStringLiteral("2"),
+          good},
+         "the number of jobs '0' is no whole number from 1 to 256"},
+    };
+    for (const auto& [arguments, fault] : refused) {
+        const Finished run = RunBatch(arguments);
+        EXPECT_EQ(run.exitCode, 2) << arguments.join(u' ').toStdString();
+        EXPECT_EQ(run.err.toStdString(), "quorvid-batch: " + fault.toStdString() +
+                                             "\nquorvid-batch: Try 'quorvid-batch --help' for "
+                                             "more information.\n");
+    }
+
+    // The last of a repeated option wins; after "--" an argument that looks
+    // like an option is a path.
+    const Finished run = RunBatch({QStringLiteral("--format"), QStringLiteral("json"),
+                                   QStringLiteral("--format=csv"), QStringLiteral("--"),
+                                   QStringLiteral("-x"), good});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.out.startsWith("Video File/s,General - Format,")) << run.out.constData();
+    EXPECT_EQ(run.out.count("\r\n"), 2);  // the header and the good file's row: -x is no file
+    EXPECT_EQ(run.err, "quorvid-batch: -x: no such file or folder\n");
 }
 
 TEST(BatchProgramTest, OutputThatCannotBeWrittenOutKeepsTheOldFileAndExitsWith2) {

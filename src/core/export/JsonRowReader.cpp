@@ -60,6 +60,11 @@ class LineParser {
         error_ = reason;
         return std::nullopt;
     }
+    // The same, for the steps that answer whether they succeeded.
+    bool Fail(const QString& reason) {
+        error_ = reason;
+        return false;
+    }
     bool Take(char character) {
         if (at_ < line_.size() && line_[at_] == character) {
             ++at_;
@@ -92,19 +97,15 @@ class LineParser {
             return Refuse(QStringLiteral("a string expected"));
         }
         QString text;
+        // The bytes since the last escape, decoded as one.
         qsizetype runStart = at_;
-        const auto endRun = [&]() -> bool {
-            QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-            text += utf8(QByteArrayView(line_).sliced(runStart, at_ - runStart));
-            return !utf8.hasError();
-        };
         while (true) {
             if (at_ >= line_.size()) {
                 return Refuse(QStringLiteral("a string does not end"));
             }
             const auto byte = static_cast<unsigned char>(line_[at_]);
             if (byte == '"') {
-                if (!endRun()) {
+                if (!AppendRun(text, runStart)) {
                     return Refuse(QStringLiteral("not UTF-8"));
                 }
                 ++at_;
@@ -117,62 +118,81 @@ class LineParser {
                 ++at_;
                 continue;
             }
-            if (!endRun()) {
+            if (!AppendRun(text, runStart)) {
                 return Refuse(QStringLiteral("not UTF-8"));
             }
             ++at_;
-            if (at_ >= line_.size()) {
-                return Refuse(QStringLiteral("a string does not end"));
-            }
-            const char escaped = line_[at_++];
-            switch (escaped) {
-                case '"':
-                case '\\':
-                case '/':
-                    text += QChar(escaped);
-                    break;
-                case 'b':
-                    text += u'\b';
-                    break;
-                case 'f':
-                    text += u'\f';
-                    break;
-                case 'n':
-                    text += u'\n';
-                    break;
-                case 'r':
-                    text += u'\r';
-                    break;
-                case 't':
-                    text += u'\t';
-                    break;
-                case 'u': {
-                    const std::optional<char16_t> unit = HexUnit();
-                    if (!unit) {
-                        return Refuse(QStringLiteral("a bad \\u escape"));
-                    }
-                    if (QChar::isHighSurrogate(*unit)) {
-                        std::optional<char16_t> low;
-                        if (Take('\\') && Take('u')) {
-                            low = HexUnit();
-                        }
-                        if (!low || !QChar::isLowSurrogate(*low)) {
-                            return Refuse(QStringLiteral("a lone surrogate in a \\u escape"));
-                        }
-                        text += QChar(*unit);
-                        text += QChar(*low);
-                    } else if (QChar::isLowSurrogate(*unit)) {
-                        return Refuse(QStringLiteral("a lone surrogate in a \\u escape"));
-                    } else {
-                        text += QChar(*unit);
-                    }
-                    break;
-                }
-                default:
-                    return Refuse(QStringLiteral("a bad escape"));
+            if (!AppendEscape(text)) {
+                return std::nullopt;
             }
             runStart = at_;
         }
+    }
+
+    // Appends the bytes from runStart to here; false if they are not UTF-8.
+    bool AppendRun(QString& text, qsizetype runStart) const {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        text += utf8(QByteArrayView(line_).sliced(runStart, at_ - runStart));
+        return !utf8.hasError();
+    }
+
+    // Appends what the escape after a backslash stands for.
+    bool AppendEscape(QString& text) {
+        if (at_ >= line_.size()) {
+            return Fail(QStringLiteral("a string does not end"));
+        }
+        const char escaped = line_[at_++];
+        switch (escaped) {
+            case '"':
+            case '\\':
+            case '/':
+                text += QChar(escaped);
+                return true;
+            case 'b':
+                text += u'\b';
+                return true;
+            case 'f':
+                text += u'\f';
+                return true;
+            case 'n':
+                text += u'\n';
+                return true;
+            case 'r':
+                text += u'\r';
+                return true;
+            case 't':
+                text += u'\t';
+                return true;
+            case 'u':
+                return AppendUnicodeEscape(text);
+            default:
+                return Fail(QStringLiteral("a bad escape"));
+        }
+    }
+
+    // Appends the character of a \uXXXX escape: a high surrogate only with the
+    // escape of its low one right after it.
+    bool AppendUnicodeEscape(QString& text) {
+        const std::optional<char16_t> unit = HexUnit();
+        if (!unit) {
+            return Fail(QStringLiteral("a bad \\u escape"));
+        }
+        if (QChar::isHighSurrogate(*unit)) {
+            std::optional<char16_t> low;
+            if (Take('\\') && Take('u')) {
+                low = HexUnit();
+            }
+            if (!low || !QChar::isLowSurrogate(*low)) {
+                return Fail(QStringLiteral("a lone surrogate in a \\u escape"));
+            }
+            text += QChar(*unit);
+            text += QChar(*low);
+        } else if (QChar::isLowSurrogate(*unit)) {
+            return Fail(QStringLiteral("a lone surrogate in a \\u escape"));
+        } else {
+            text += QChar(*unit);
+        }
+        return true;
     }
 
     const QByteArray& line_;
