@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "batch/CheckingEvents.h"
+#include "batch/ErrorLine.h"
 #include "batch/Spool.h"
 #include "batch/TableWriters.h"
 #include "core/export/JsonRowReader.h"
@@ -30,18 +31,6 @@ namespace quorvid {
 namespace {
 
 constexpr std::chrono::milliseconds kProgressTick{100};
-
-// One line of standard error: control characters in paths or descriptions
-// would split it or move the cursor.
-QString OneLine(const QString& text) {
-    QString line = text;
-    for (QChar& character : line) {
-        if (character.unicode() < 0x20 || character.unicode() == 0x7F) {
-            character = u' ';
-        }
-    }
-    return line;
-}
 
 }  // namespace
 
@@ -66,8 +55,7 @@ void BatchRun::ReportProblem(const QString& text) {
 
 void BatchRun::Say(const QString& text) {
     progress_.Clear();
-    const QByteArray line = "quorvid-batch: " + OneLine(text).toLocal8Bit() + "\n";
-    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
+    WriteErrorLine(text);
 }
 
 void BatchRun::ReportFailure(const QString& file, const QString& description, int step) {

@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+#include "core/shell/texts/TerminalText.h"
+
 namespace quorvid {
 
 namespace {
@@ -75,9 +77,7 @@ void ProgressLine::Show(qsizetype done, qsizetype total, const QString& currentN
     }
     line += QStringLiteral("  ");
     // A name with control characters would move the cursor.
-    for (const QChar character : currentName) {
-        line.append(character.isPrint() ? character : QChar(u'?'));
-    }
+    line += TerminalText(currentName);
     Draw(std::move(line));
 }
 

@@ -9,6 +9,7 @@
 
 #include "batch/BatchOptions.h"
 #include "batch/BatchRun.h"
+#include "batch/ErrorLine.h"
 #include "core/extraction/FileExtractor.h"
 #include "core/extraction/GioShell.h"
 #include "core/extraction/MediaInfoDLL.h"
@@ -37,11 +38,6 @@ void OnStopOverdue(int) {
     std::raise(stopSignal);
 }
 
-void WriteError(const QString& text) {
-    const QByteArray line = "quorvid-batch: " + text.toLocal8Bit() + "\n";
-    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
-}
-
 // The arguments after the program name, or nothing after saying which one is
 // no valid text.
 std::optional<QStringList> DecodeArguments(int argc, char* argv[]) {
@@ -50,7 +46,7 @@ std::optional<QStringList> DecodeArguments(int argc, char* argv[]) {
         const QString argument = QFile::decodeName(argv[i]);
         // A name Qt cannot hold without loss would name another file.
         if (QFile::encodeName(argument) != QByteArray(argv[i])) {
-            WriteError(QStringLiteral("argument %1 is not valid text").arg(i));
+            WriteErrorLine(QStringLiteral("argument %1 is not valid text").arg(i));
             return std::nullopt;
         }
         arguments << argument;
@@ -67,8 +63,8 @@ std::optional<BatchOptions> ReadCommandLine(int argc, char* argv[]) {
     QString error;
     std::optional<BatchOptions> options = ParseBatchOptions(*arguments, error);
     if (!options) {
-        WriteError(error);
-        WriteError(QStringLiteral("Try 'quorvid-batch --help' for more information."));
+        WriteErrorLine(error);
+        WriteErrorLine(QStringLiteral("Try 'quorvid-batch --help' for more information."));
     }
     return options;
 }
@@ -90,12 +86,12 @@ void CatchStopSignals() {
 void SayWhatConfinementLacks(const ExtractorPool& pool, bool started) {
     if (started) {
         if (!pool.confinementNote().isEmpty()) {
-            WriteError(pool.confinementNote());
+            WriteErrorLine(pool.confinementNote());
         }
     } else if (!pool.refusal().isEmpty()) {
-        WriteError(QStringLiteral("the extraction helpers cannot confine themselves (") +
-                   pool.refusal() +
-                   QStringLiteral("), so quorvid-batch reads the files itself, unconfined"));
+        WriteErrorLine(QStringLiteral("the extraction helpers cannot confine themselves (") +
+                       pool.refusal() +
+                       QStringLiteral("), so quorvid-batch reads the files itself, unconfined"));
     }
 }
 
@@ -111,7 +107,7 @@ std::unique_ptr<ExtractorPool> StartHelpers(const BatchOptions& options,
         if (run != nullptr) {
             run->Say(text);
         } else {
-            WriteError(text);
+            WriteErrorLine(text);
         }
     };
     auto pool = std::make_unique<ExtractorPool>(helpers);

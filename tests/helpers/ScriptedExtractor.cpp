@@ -1,5 +1,6 @@
 // A stand-in for quorvid-extractor that misbehaves on request: the name of the
-// file says what it does ("crash", "exit", "loop", "flood", "garble", "killme");
+// file says what it does ("crash", "exit", "loop", "flood", "garble", "killme",
+// "chatter": progress that never ends);
 // "refuse-late" refuses confinement after it has begun, "noisy" writes escape
 // sequences to its standard error first; any other file gets a small record
 // that echoes its path. Its records go out as the real helper's do. Started
@@ -77,6 +78,12 @@ void Misbehave(const QString& path, std::uint32_t id) {
     } else if (name.contains(QLatin1String("noisy"))) {
         const char text[] = "\x1b[2Jcleared\xc2\x9b\xe2\x80\xae reversed\n\x1b]0;title\x07";
         [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, text, sizeof text - 1);
+    } else if (name.contains(QLatin1String("chatter"))) {
+        // Progress without end, as a taken-over reader may fake it.
+        for (;;) {
+            Send(protocol::EncodeStepStarted(id, step::extract::kOpenFile));
+            usleep(100 * 1000);
+        }
     } else if (name.contains(QLatin1String("garble"))) {
         // A helper taken over says no more that can be believed.
         Send(QByteArray("\x07\x00\x00\x00garbage", 11));

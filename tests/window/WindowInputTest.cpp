@@ -10,6 +10,7 @@
 
 #include "core/shell/controls/ListViewModel.h"
 #include "support/FolderTree.h"
+#include "support/InputListSupport.h"
 #include "support/TestPlatform.h"
 #include "window/Form1.h"
 #include "window/ListViewControl.h"
@@ -19,38 +20,11 @@
 namespace quorvid {
 namespace {
 
+using test::FileList;
 using test::FolderTree;
-
-QString Snapshot(test::TestPlatform& test) {
-    return test.settings->GetSetting(QStringLiteral("Snapshot"), QStringLiteral("(absent)"));
-}
-
-QString MakeSample(test::TestPlatform& test, const QString& name) {
-    const QString path = test.folder.filePath(QStringLiteral("Samples/") + name);
-    QDir().mkpath(test.folder.filePath(QStringLiteral("Samples")));
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write("sample");
-    return path;
-}
-
-QStringList Items(const ListViewModel& list) {
-    QStringList items;
-    for (int i = 1; i <= list.ItemCount(); ++i) {
-        items << list.ItemText(i);
-    }
-    return items;
-}
-
-std::unique_ptr<QMimeData> FileList(const QStringList& paths) {
-    auto data = std::make_unique<QMimeData>();
-    QList<QUrl> urls;
-    for (const QString& path : paths) {
-        urls << QUrl::fromLocalFile(path);
-    }
-    data->setUrls(urls);
-    return data;
-}
+using test::Items;
+using test::MakeSample;
+using test::Snapshot;
 
 TEST(SampleFiles, LoadRecordsTheSnapshotOnlyWhileItIsEmpty) {
     test::TestPlatform test;

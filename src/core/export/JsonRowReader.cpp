@@ -5,14 +5,41 @@
 
 #include "core/extraction/FieldCatalogue.h"
 #include "core/extraction/FileExtractor.h"
+#include "core/extraction/GioShell.h"
+#include "core/extraction/RecordLimits.h"
 #include "core/results/ResultsTable.h"
 
 namespace quorvid {
 
 namespace {
 
-// A line longer than this is no row of ours (a row holds a few kilobytes).
-constexpr qint64 kLongestLine = 64 << 20;
+// A line longer than this is no row of ours: a row's texts are bounded
+// (RecordLimits.h), and each character is at most six bytes written out.
+constexpr qint64 kLongestLine = 6 * limits::kMaxRecordCharacters + 64 * 1024;
+// Lines are read in pieces, so that memory follows the line, not the limit.
+constexpr qint64 kLinePiece = 64 * 1024;
+
+// The value of a hexadecimal digit; nothing for any other character.
+std::optional<int> HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return std::nullopt;
+}
+
+// A text of the file quoted in a reason, cut short: the file may be hostile.
+QString Quoted(const QString& text) {
+    constexpr qsizetype kShown = 80;
+    return QLatin1Char('"') +
+           (text.size() > kShown ? text.left(kShown) + QStringLiteral("...") : text) +
+           QLatin1Char('"');
+}
 
 class LineParser {
   public:
@@ -78,17 +105,21 @@ class LineParser {
             ++at_;
         }
     }
+    // Exactly four hexadecimal digits, as JSON has them.
     std::optional<char16_t> HexUnit() {
         if (at_ + 4 > line_.size()) {
             return std::nullopt;
         }
-        bool number = false;
-        const uint unit = line_.mid(at_, 4).toUInt(&number, 16);
-        if (!number || line_[at_] == '+' || line_[at_] == '-') {
-            return std::nullopt;
+        char16_t unit = 0;
+        for (int i = 0; i < 4; ++i) {
+            const std::optional<int> digit = HexDigit(line_[at_ + i]);
+            if (!digit) {
+                return std::nullopt;
+            }
+            unit = static_cast<char16_t>(unit * 16 + *digit);
         }
         at_ += 4;
-        return static_cast<char16_t>(unit);
+        return unit;
     }
 
     // A string value; only strings are cells.
@@ -200,8 +231,8 @@ class LineParser {
     qsizetype at_ = 0;
 };
 
-// Our columns only: the catalogue's, in order and all of them, then details.
-bool HasOurColumns(const JsonRow& row, QString& error) {
+// Our columns only: the catalogue's, in order and all of them.
+bool HasCatalogueColumns(const JsonRow& row, QString& error) {
     const auto& catalogue = FieldCatalogue();
     for (size_t i = 0; i < catalogue.size(); ++i) {
         const QString expected = QString::fromLatin1(catalogue[i].header);
@@ -210,8 +241,8 @@ bool HasOurColumns(const JsonRow& row, QString& error) {
             return false;
         }
         if (row.cells[i].first != expected) {
-            error = QStringLiteral("\"%1\" where the column \"%2\" belongs")
-                        .arg(row.cells[i].first, expected);
+            error = QStringLiteral("%1 where the column \"%2\" belongs")
+                        .arg(Quoted(row.cells[i].first), expected);
             return false;
         }
     }
@@ -219,16 +250,25 @@ bool HasOurColumns(const JsonRow& row, QString& error) {
         error = QStringLiteral("the row names no file");
         return false;
     }
+    return true;
+}
+
+// Then the desktop's detail columns that hold a value, each once, as a run
+// writes them.
+bool HasDetailColumns(const JsonRow& row, QString& error) {
     QSet<QString> details;
-    for (size_t i = catalogue.size(); i < row.cells.size(); ++i) {
-        const QString& header = row.cells[i].first;
-        if (!header.startsWith(QLatin1String(kDetailHeaderPrefix)) ||
-            header.size() == qsizetype(qstrlen(kDetailHeaderPrefix))) {
-            error = QStringLiteral("\"%1\" is no column of ours").arg(header);
+    for (size_t i = kCatalogueColumnCount; i < row.cells.size(); ++i) {
+        const auto& [header, text] = row.cells[i];
+        if (!IsGioDetailColumn(header)) {
+            error = QStringLiteral("%1 is no column of ours").arg(Quoted(header));
             return false;
         }
         if (details.contains(header)) {
-            error = QStringLiteral("the column \"%1\" twice").arg(header);
+            error = QStringLiteral("the column %1 twice").arg(Quoted(header));
+            return false;
+        }
+        if (text.isEmpty()) {
+            error = QStringLiteral("the column %1 without a value").arg(Quoted(header));
             return false;
         }
         details.insert(header);
@@ -236,11 +276,44 @@ bool HasOurColumns(const JsonRow& row, QString& error) {
     return true;
 }
 
+// Texts as a real extraction of the row's file gives them.
+bool HasRecordTexts(const JsonRow& row, QString& error) {
+    qsizetype characters = 0;
+    for (const auto& [header, text] : row.cells) {
+        characters += text.size();
+        std::optional<QString> doubt = limits::DoubtOfText(text, row.path());
+        if (!doubt && characters > limits::kMaxRecordCharacters) {
+            doubt =
+                QStringLiteral("more than %1 characters of text").arg(limits::kMaxRecordCharacters);
+        }
+        if (doubt) {
+            error = QStringLiteral("%1 under %2").arg(*doubt, Quoted(header));
+            return false;
+        }
+    }
+    return true;
+}
+
+// A line of the device up to its LF, read in pieces; the LF is kept. Past the
+// limit, what was read so far.
+QByteArray ReadLine(QIODevice& device, qint64 limit) {
+    QByteArray line;
+    while (!line.endsWith('\n') && line.size() < limit && !device.atEnd()) {
+        const QByteArray piece = device.readLine(std::min(kLinePiece, limit - line.size()) + 1);
+        if (piece.isEmpty()) {
+            break;
+        }
+        line += piece;
+    }
+    return line;
+}
+
 }  // namespace
 
 std::optional<JsonRow> ParseJsonRowLine(const QByteArray& line, QString& error) {
     std::optional<JsonRow> row = LineParser(line, error).Row();
-    if (row && !HasOurColumns(*row, error)) {
+    if (row && !(HasCatalogueColumns(*row, error) && HasDetailColumns(*row, error) &&
+                 HasRecordTexts(*row, error))) {
         return std::nullopt;
     }
     return row;
@@ -252,7 +325,7 @@ std::optional<JsonRow> JsonRowReader::Next() {
     }
     lineOffset_ = device_.pos();
     ++lineNumber_;
-    QByteArray line = device_.readLine(kLongestLine);
+    QByteArray line = ReadLine(device_, kLongestLine);
     QString reason;
     std::optional<JsonRow> row;
     if (line.isEmpty() && !device_.atEnd()) {

@@ -80,10 +80,14 @@ void ExtractorPool::StartHelper() {
     h->watchdog = std::make_unique<ProgressWatchdog>(*h->process, options_.watchdog,
                                                      options_.deadlineInWatchdogs);
     HelperProcess* const process = h->process.get();
-    connect(process, &HelperProcess::readied, this, [this](const QString& note) {
+    connect(process, &HelperProcess::readied, this, [this, h](const QString& note) {
         failedStarts_ = 0;
         if (confinementNote_.isEmpty()) {
             confinementNote_ = note;
+        }
+        // Its first file's time starts once its libraries are loaded.
+        if (scheduler_.Holds(h->process.get())) {
+            h->watchdog->FileBegan();
         }
     });
     connect(process, &HelperProcess::refused, this, [this](const QString& reason) {

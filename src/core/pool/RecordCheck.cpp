@@ -1,6 +1,7 @@
 #include "core/pool/RecordCheck.h"
 
 #include "core/extraction/GioShell.h"
+#include "core/extraction/RecordLimits.h"
 #include "core/shell/report/ReportSteps.h"
 
 namespace quorvid {
@@ -17,15 +18,6 @@ unsigned SourceBit(ExtractionSource source) {
 }
 
 }  // namespace
-
-bool IsSteeringCharacter(QChar c) {
-    const char16_t code = c.unicode();
-    if (code == u'\t' || code == u'\n' || code == u'\r') {
-        return false;
-    }
-    return code < 0x20 || (code >= 0x7f && code <= 0x9f) || (code >= 0x202a && code <= 0x202e) ||
-           (code >= 0x2066 && code <= 0x2069);
-}
 
 std::optional<QString> RecordCheck::StepStarted(int step) const {
     if (!SourceOfExtractionStep(step)) {
@@ -91,27 +83,11 @@ std::optional<QString> RecordCheck::Failure(const ExtractionEvent& event) {
 }
 
 std::optional<QString> RecordCheck::Text(const QString& text) {
-    if (text.size() > kMaxTextCharacters) {
-        return QStringLiteral("a text of more than %1 characters").arg(kMaxTextCharacters);
-    }
     characters_ += text.size();
-    if (characters_ > kMaxRecordCharacters) {
-        return QStringLiteral("more than %1 characters of text").arg(kMaxRecordCharacters);
+    if (characters_ > limits::kMaxRecordCharacters) {
+        return QStringLiteral("more than %1 characters of text").arg(limits::kMaxRecordCharacters);
     }
-    // What the path holds, the path's own cells hold as well.
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        const bool paired =
-            c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
-        if (paired) {
-            ++i;
-        } else if (c.isSurrogate() && !path_.contains(c)) {
-            return QStringLiteral("a text that is not valid Unicode");
-        } else if (IsSteeringCharacter(c) && !path_.contains(c)) {
-            return QStringLiteral("a text with control characters");
-        }
-    }
-    return std::nullopt;
+    return limits::DoubtOfText(text, path_);
 }
 
 }  // namespace quorvid

@@ -13,17 +13,10 @@ namespace quorvid {
 // What a real extraction of one file sends, and nothing more is believed of a
 // helper: each catalogue cell once, at its own step; each of the desktop's
 // detail columns once; one failure per source, at a step of that source; texts
-// within the lengths below, of valid UTF-16 and without control characters but
-// line breaks and tabs, unless the file's own path has them. A helper that
+// within the limits of a real record (RecordLimits.h). A helper that
 // sends anything else has been taken over by the file it reads.
 class RecordCheck {
   public:
-    // The longest text a real file gives: an extended attribute's value.
-    static constexpr qsizetype kMaxTextCharacters = 64 * 1024;
-    // All texts of one file together: four extended attributes at their
-    // longest, beyond any real file; it bounds what a file costs its parent.
-    static constexpr qsizetype kMaxRecordCharacters = 256 * 1024;
-
     explicit RecordCheck(QString path) : path_(std::move(path)) {}
 
     // What a real extraction never sends, said as what the helper sent;
@@ -43,10 +36,5 @@ class RecordCheck {
     unsigned failedSources_ = 0;
     qsizetype characters_ = 0;
 };
-
-// True for the characters that steer a terminal or reorder text: C0 and C1
-// controls but tab and line breaks, and the bidirectional embeddings,
-// overrides and isolates.
-bool IsSteeringCharacter(QChar c);
 
 }  // namespace quorvid

@@ -115,6 +115,19 @@ TEST_F(JsonRowReaderTest, ADamagedOrForeignLineIsRefusedWithItsNumberAndNoRowsAf
     trailing.replace("}\n", "}x\n");
     QByteArray missingColumn = good;
     missingColumn.replace(",\"General - Format\":\"\"", "");
+    // What a forged catalogue may hold and no run writes.
+    QByteArray spacedEscape = good;
+    spacedEscape.replace("\"1 byte\"", "\"\\u 041\"");
+    QByteArray prefixedEscape = good;
+    prefixedEscape.replace("\"1 byte\"", "\"\\u0x42\"");
+    QByteArray foreignDetail = good;
+    foreignDetail.replace("\"File General - Size\"", "\"File General - Made Up\"");
+    QByteArray emptyDetail = good;
+    emptyDetail.replace("\"1 byte\"", "\"\"");
+    QByteArray steering = good;
+    steering.replace("\"1 byte\"", "\"\\u001b[2J\\u202e\"");
+    QByteArray longText = good;
+    longText.replace("1 byte", QByteArray(64 * 1024 + 1, 'x'));
     const std::vector<Case> cases{
         {good.left(good.size() / 2), "cut off"},
         {"\n", "not a JSON object"},
@@ -131,6 +144,13 @@ TEST_F(JsonRowReaderTest, ADamagedOrForeignLineIsRefusedWithItsNumberAndNoRowsAf
         {rawControl, "control character"},
         {badEscape, "bad escape"},
         {trailing, "text after the object"},
+        {spacedEscape, "bad \\u escape"},
+        {prefixedEscape, "bad \\u escape"},
+        {foreignDetail, "\"File General - Made Up\" is no column of ours"},
+        {emptyDetail, "without a value"},
+        {steering, "control characters under \"File General - Size\""},
+        {longText, "a text of more than 65536 characters"},
+        {QByteArray(7 * 1024 * 1024, 'x') + "\n", "too long"},
     };
     for (const Case& bad : cases) {
         // A line cut off can only be the last one.

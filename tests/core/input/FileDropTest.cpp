@@ -10,31 +10,16 @@
 #include "core/shell/controls/MousePointer.h"
 #include "core/shell/controls/ProgressState.h"
 #include "support/FolderTree.h"
+#include "support/InputListSupport.h"
 #include "support/TestPlatform.h"
 
 namespace quorvid {
 namespace {
 
+using test::FileList;
 using test::FolderTree;
+using test::Items;
 using test::Relative;
-
-QStringList Items(const ListViewModel& list) {
-    QStringList items;
-    for (int i = 1; i <= list.ItemCount(); ++i) {
-        items << list.ItemText(i);
-    }
-    return items;
-}
-
-std::unique_ptr<QMimeData> FileList(const QStringList& paths) {
-    auto data = std::make_unique<QMimeData>();
-    QList<QUrl> urls;
-    for (const QString& path : paths) {
-        urls << QUrl::fromLocalFile(path);
-    }
-    data->setUrls(urls);
-    return data;
-}
 
 TEST(FileDrop, OnlyAFileListIsOffered) {
     QMimeData text;

@@ -8,23 +8,14 @@
 #include "core/shell/controls/ListViewModel.h"
 #include "core/shell/files/PathExists.h"
 #include "support/FolderTree.h"
+#include "support/InputListSupport.h"
 #include "support/TestPlatform.h"
 
 namespace quorvid {
 namespace {
 
-QString Snapshot(test::TestPlatform& test) {
-    return test.settings->GetSetting(QStringLiteral("Snapshot"), QStringLiteral("(absent)"));
-}
-
-QString MakeSample(test::TestPlatform& test, const QString& name) {
-    const QString path = test.folder.filePath(QStringLiteral("Samples/") + name);
-    QDir().mkpath(test.folder.filePath(QStringLiteral("Samples")));
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write("sample");
-    return path;
-}
+using test::MakeSample;
+using test::Snapshot;
 
 TEST(SampleFiles, SnapshotRecordsTheSampleFolderJoinedWithBars) {
     test::TestPlatform test;

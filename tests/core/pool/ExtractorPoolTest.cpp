@@ -51,7 +51,8 @@ TEST(ExtractorPoolTest, MisbehavingHelpersCostTheirFileOneReportAndAreReplaced) 
     const QString odd = path("new\nline ") + QFile::decodeName("\xff\xfe.mp4") + QChar(0xD800);
     const QStringList paths = {path("good-1.mp4"), path("crash.mp4"),  odd,
                                path("exit.mkv"),   path("loop.mov"),   path("flood.ts"),
-                               path("garble.avi"), path("killme.mp4"), path("good-2.mp4")};
+                               path("garble.avi"), path("killme.mp4"), path("good-2.mp4"),
+                               path("chatter.mkv")};
     ExtractorPool pool(ScriptedHelpers());
     ASSERT_TRUE(pool.Start());
     std::vector<ExtractorPool::Ticket> tickets;
@@ -95,7 +96,10 @@ TEST(ExtractorPoolTest, MisbehavingHelpersCostTheirFileOneReportAndAreReplaced) 
          "This file made the metadata library misbehave: its reader sent cell 1 twice, which "
          "no real file gives."},
         {6, "The extraction helper sent data that cannot be read for this file."},
-        {7, "The metadata library stopped while reading this file (signal 9)."}};
+        {7, "The metadata library stopped while reading this file (signal 9)."},
+        {9,
+         "The metadata library did not finish reading this file within 2.5 seconds, though it "
+         "kept working on it."}};
     for (const auto& [index, description] : expected) {
         const FileExtraction& record = records[index];
         EXPECT_EQ(record.FailedSteps(), std::vector<int>{step::extract::kOpenFile}) << index;
