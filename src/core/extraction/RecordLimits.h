@@ -11,6 +11,9 @@ namespace quorvid::limits {
 
 // The longest text a real file gives: an extended attribute's value.
 inline constexpr qsizetype kMaxTextCharacters = 64 * 1024;
+// A failure's description: a sentence that names a path or two at their
+// longest (4096 bytes each).
+inline constexpr qsizetype kMaxFailureCharacters = 2 * 4096 + 512;
 // All texts of one file together: four extended attributes at their longest,
 // beyond any real file; it bounds what one file costs the program.
 inline constexpr qsizetype kMaxRecordCharacters = 256 * 1024;

@@ -75,6 +75,10 @@ std::optional<QString> RecordCheck::Failure(const ExtractionEvent& event) {
     if (!source || event.cell != 0 || !event.header.isEmpty()) {
         return QStringLiteral("a failure of a step that no extraction has");
     }
+    if (event.text.size() > limits::kMaxFailureCharacters) {
+        return QStringLiteral("a failure of more than %1 characters")
+            .arg(limits::kMaxFailureCharacters);
+    }
     if ((failedSources_ & SourceBit(*source)) != 0) {
         return QStringLiteral("a second failure where the first one ends the reading");
     }

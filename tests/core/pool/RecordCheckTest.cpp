@@ -73,6 +73,8 @@ TEST(RecordCheck, WhatNoRealExtractionSendsIsNamed) {
     EXPECT_EQ(doubt({Failure(kOpenFile, {}), Failure(kCloseFile, {})}),
               "a second failure where the first one ends the reading");
     EXPECT_EQ(doubt({Cell(1, longText)}), "a text of more than 65536 characters");
+    EXPECT_EQ(doubt({Failure(kOpenFile, QString(limits::kMaxFailureCharacters + 1, u'x'))}),
+              "a failure of more than 8704 characters");
     EXPECT_EQ(doubt({Cell(1, QStringLiteral("\x1b[2J"))}), "a text with control characters");
     EXPECT_EQ(doubt({Cell(1, QStringLiteral("\u009b"))}), "a text with control characters");
     EXPECT_EQ(doubt({Cell(1, QStringLiteral("a\u202eb"))}), "a text with control characters");
