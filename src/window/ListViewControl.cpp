@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 
 #include "core/shell/controls/ListViewModel.h"
+#include "window/CellPrefixDelegate.h"
 
 namespace quorvid {
 
@@ -61,6 +62,7 @@ ListViewControl::ListViewControl(ListViewModel& model, QWidget* parent)
                                     ListViewModel::kTwipsPerPixel);
     setModel(&model_);
     SyncColumnWidths(0, model_.ColumnCount() - 1);
+    setItemDelegate(new CellPrefixDelegate(this));
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
