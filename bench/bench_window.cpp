@@ -12,6 +12,7 @@
 // that a second run does not make them again.
 #include "BenchFiles.h"
 #include "BenchMemory.h"
+#include "LoopWatch.h"
 #include "WorkbookFileOnly.h"
 
 #include <sys/resource.h>
@@ -28,7 +29,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
-#include <QTimer>
 #include <cstdio>
 #include <memory>
 
@@ -107,28 +107,6 @@ double OwnProcessorSeconds() {
     return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
 }
 
-// The longest time between two turns of the event loop while it lives: a timer
-// that should fire every 20 ms. Fine enough for a target of 100 ms; a finer one
-// wakes the window so often that the instrument shows in its processor time.
-class LoopWatch {
-  public:
-    LoopWatch() {
-        ticker_.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&ticker_, &QTimer::timeout, [this] {
-            longestMs_ = std::max(longestMs_, sinceTick_.elapsed());
-            sinceTick_.start();
-        });
-        sinceTick_.start();
-        ticker_.start(20);
-    }
-    qint64 longestMs() const { return std::max(longestMs_, sinceTick_.elapsed()); }
-
-  private:
-    QTimer ticker_;
-    QElapsedTimer sinceTick_;
-    qint64 longestMs_ = 0;
-};
-
 struct Measured {
     double seconds = 0;
     double processorSeconds = 0;
@@ -147,7 +125,7 @@ Measured Measure(Action&& action) {
     clock.start();
     Measured measured;
     {
-        LoopWatch watch;
+        bench::LoopWatch watch;
         action();
         measured.longestGapMs = watch.longestMs();
     }

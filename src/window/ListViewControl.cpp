@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 
 #include "core/shell/controls/ListViewModel.h"
+#include "window/CellPrefixDelegate.h"
 
 namespace quorvid {
 
@@ -53,7 +54,15 @@ int ListViewControl::KeyCode(int qtKey) {
 
 ListViewControl::ListViewControl(ListViewModel& model, QWidget* parent)
     : QTreeView(parent), model_(model) {
+    // New sections come at the model's width for a new column, so that only a
+    // column of another width is resized: a width set on a shown section costs a
+    // pass over all the sections, and a row may bring thousands. The header
+    // keeps the others' widths when columns come or go.
+    header()->setDefaultSectionSize(ListViewModel::kDefaultColumnWidth /
+                                    ListViewModel::kTwipsPerPixel);
     setModel(&model_);
+    SyncColumnWidths(0, model_.ColumnCount() - 1);
+    setItemDelegate(new CellPrefixDelegate(this));
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
@@ -68,10 +77,18 @@ ListViewControl::ListViewControl(ListViewModel& model, QWidget* parent)
     setMouseTracking(true);
     viewport()->setMouseTracking(true);
 
+    const auto columnsChanging = [this] { columnsChanging_ = true; };
+    connect(&model_, &QAbstractItemModel::columnsAboutToBeInserted, this, columnsChanging);
+    connect(&model_, &QAbstractItemModel::columnsAboutToBeRemoved, this, columnsChanging);
     connect(&model_, &QAbstractItemModel::columnsInserted, this,
-            &ListViewControl::SyncColumnWidths);
-    connect(&model_, &QAbstractItemModel::columnsRemoved, this, &ListViewControl::SyncColumnWidths);
-    connect(&model_, &QAbstractItemModel::modelReset, this, &ListViewControl::SyncColumnWidths);
+            [this](const QModelIndex&, int first, int last) {
+                SyncColumnWidths(first, last);
+                columnsChanging_ = false;
+            });
+    connect(&model_, &QAbstractItemModel::columnsRemoved, this,
+            [this] { columnsChanging_ = false; });
+    connect(&model_, &QAbstractItemModel::modelReset, this,
+            [this] { SyncColumnWidths(0, model_.ColumnCount() - 1); });
     connect(&model_, &ListViewModel::columnWidthChanged, this, [this](int position, int twips) {
         header()->resizeSection(position - 1, twips / ListViewModel::kTwipsPerPixel);
     });
@@ -101,10 +118,30 @@ ListViewControl::ListViewControl(ListViewModel& model, QWidget* parent)
     });
 }
 
-void ListViewControl::SyncColumnWidths() {
-    for (int position = 1; position <= model_.ColumnCount(); ++position) {
-        header()->resizeSection(position - 1,
-                                model_.ColumnWidth(position) / ListViewModel::kTwipsPerPixel);
+void ListViewControl::SyncColumnWidths(int firstSection, int lastSection) {
+    for (int section = firstSection; section <= lastSection; ++section) {
+        header()->resizeSection(section,
+                                model_.ColumnWidth(section + 1) / ListViewModel::kTwipsPerPixel);
+    }
+}
+
+void ListViewControl::updateGeometries() {
+    if (!columnsChanging_) {
+        QTreeView::updateGeometries();
+        return;
+    }
+    // The tree view places its header again for each column that comes or goes,
+    // and the header measures up to 200 of its sections' texts each time; once,
+    // when events next run, is enough for a whole row of new columns.
+    if (!geometriesDue_) {
+        geometriesDue_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                geometriesDue_ = false;
+                QTreeView::updateGeometries();
+            },
+            Qt::QueuedConnection);
     }
 }
 

@@ -65,9 +65,11 @@ class ListViewControl : public QTreeView {
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void updateGeometries() override;
 
   private:
-    void SyncColumnWidths();
+    // Gives the header's sections the widths of their columns.
+    void SyncColumnWidths(int firstSection, int lastSection);
     void OfferDrop(QDropEvent* event);
     void ApplyPointer();
 
@@ -75,6 +77,10 @@ class ListViewControl : public QTreeView {
     int mousePointer_ = static_cast<int>(PointerShape::Arrow);
     std::optional<QCursor> mouseIcon_;
     bool syncingSelection_ = false;
+    // Between a model's notice that columns will come or go and the notice that
+    // they did.
+    bool columnsChanging_ = false;
+    bool geometriesDue_ = false;
 };
 
 }  // namespace quorvid

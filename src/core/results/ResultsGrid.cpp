@@ -30,13 +30,7 @@ void ResultsGrid::SetCell(int row, int k, const QString& text) {
 }
 
 int ResultsGrid::FindColumnByHeader(const QString& text) const {
-    const int count = model_.ColumnCount();
-    for (int position = 1; position <= count; ++position) {
-        if (model_.ColumnText(position) == text) {
-            return position;
-        }
-    }
-    return -1;
+    return model_.FindColumn(text);
 }
 
 int ResultsGrid::AppendColumn(const QString& header) {

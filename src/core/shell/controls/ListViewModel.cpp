@@ -1,5 +1,7 @@
 #include "core/shell/controls/ListViewModel.h"
 
+#include <algorithm>
+
 #include "core/shell/report/StepFailure.h"
 
 namespace quorvid {
@@ -35,20 +37,50 @@ void ListViewModel::AddColumn(const QString& text) {
     const int position = ColumnCount() + 1;
     beginInsertColumns({}, position - 1, position - 1);
     columns_.push_back({text, kDefaultColumnWidth});
+    if (!firstPositionOfHeader_.contains(text)) {
+        firstPositionOfHeader_.insert(text, position);
+    }
     endInsertColumns();
 }
 
-void ListViewModel::RemoveColumn(int position) {
-    CheckColumn(position);
-    beginRemoveColumns({}, position - 1, position - 1);
-    columns_.erase(columns_.begin() + (position - 1));
-    const auto cell = static_cast<size_t>(position - 1);
-    for (Row& row : rows_) {
-        if (row.cells.size() > cell) {
-            row.cells.erase(row.cells.begin() + static_cast<std::ptrdiff_t>(cell));
+void ListViewModel::RemoveColumns(int first, int last) {
+    CheckColumn(first);
+    CheckColumn(last);
+    if (first > last) {
+        IndexOutOfBounds();
+    }
+    beginRemoveColumns({}, first - 1, last - 1);
+    const bool trailing = last == ColumnCount();
+    if (trailing) {
+        // No column after them moves; only headers first seen among them go.
+        for (int position = first; position <= last; ++position) {
+            const QString& text = columns_[position - 1].text;
+            if (FindColumn(text) >= first) {
+                firstPositionOfHeader_.remove(text);
+            }
         }
     }
+    columns_.erase(columns_.begin() + (first - 1), columns_.begin() + last);
+    const auto from = static_cast<size_t>(first - 1);
+    const auto to = static_cast<size_t>(last);
+    for (Row& row : rows_) {
+        if (row.cells.size() > from) {
+            row.cells.erase(
+                row.cells.begin() + static_cast<std::ptrdiff_t>(from),
+                row.cells.begin() + static_cast<std::ptrdiff_t>(std::min(to, row.cells.size())));
+        }
+    }
+    if (!trailing) {
+        IndexHeaders();
+    }
     endRemoveColumns();
+}
+
+void ListViewModel::IndexHeaders() {
+    firstPositionOfHeader_.clear();
+    for (int position = ColumnCount(); position >= 1; --position) {
+        firstPositionOfHeader_.insert(columns_[position - 1].text, position);
+    }
 }
 
 QString ListViewModel::ColumnText(int position) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QString>
 #include <QTimer>
 #include <vector>
@@ -47,8 +48,12 @@ class ListViewModel : public QAbstractTableModel, public TableText {
     // ColumnHeaders
     int ColumnCount() const override { return static_cast<int>(columns_.size()); }
     void AddColumn(const QString& text);
-    void RemoveColumn(int position);
+    void RemoveColumn(int position) { RemoveColumns(position, position); }
+    // Removes the columns first to last as one change, which the views hear of once.
+    void RemoveColumns(int first, int last);
     QString ColumnText(int position) const override;
+    // The first position whose header is text exactly, or -1 when none is.
+    int FindColumn(const QString& text) const { return firstPositionOfHeader_.value(text, -1); }
     int ColumnWidth(int position) const;
     void SetColumnWidth(int position, int twips);
 
@@ -97,6 +102,7 @@ class ListViewModel : public QAbstractTableModel, public TableText {
     };
 
     void CheckColumn(int position) const;
+    void IndexHeaders();
     void CheckItem(int index) const;
     const QString& Cell(const Row& row, int k) const;
     void SetCell(int index, int k, const QString& text);
@@ -107,6 +113,8 @@ class ListViewModel : public QAbstractTableModel, public TableText {
 
     bool checkBoxes_;
     std::vector<Column> columns_;
+    // A record may bring thousands of details, each looking up its column.
+    QHash<QString, int> firstPositionOfHeader_;
     CellTexts texts_;
     std::vector<Row> rows_;
     // The first rows, the ones the views know of; the others wait for the pace.

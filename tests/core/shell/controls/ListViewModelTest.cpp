@@ -41,6 +41,32 @@ TEST(ListViewModel, PositionsCountFromOneAndRenumberOnRemoval) {
     EXPECT_EQ(list.ColumnCount(), 2);
 }
 
+// Columns removed as one change: the views hear once, the cells after them
+// move up, and a row that never reached them keeps its cells.
+TEST(ListViewModel, ARunOfColumnsGoesAsOneChange) {
+    ListViewModel list(true);
+    for (const char* header : {"A", "B", "C", "D", "E"}) {
+        list.AddColumn(QString::fromLatin1(header));
+    }
+    list.SetSubItem(list.AddItem(QStringLiteral("wide")), 4, QStringLiteral("e1"));
+    list.SetSubItem(list.AddItem(QStringLiteral("narrow")), 1, QStringLiteral("b2"));
+    QSignalSpy removed(&list, &QAbstractItemModel::columnsRemoved);
+    EXPECT_THROW(list.RemoveColumns(3, 2), StepFailure);
+    EXPECT_THROW(list.RemoveColumns(2, 6), StepFailure);
+    EXPECT_EQ(list.ColumnCount(), 5);
+
+    list.RemoveColumns(2, 4);
+    ASSERT_EQ(removed.count(), 1);
+    EXPECT_EQ(removed[0][1].toInt(), 1);
+    EXPECT_EQ(removed[0][2].toInt(), 3);
+    EXPECT_EQ(list.ColumnCount(), 2);
+    EXPECT_EQ(list.ColumnText(2), QStringLiteral("E"));
+    EXPECT_EQ(list.SubItem(1, 1), QStringLiteral("e1"));
+    EXPECT_EQ(list.SubItem(2, 1), QString());
+    EXPECT_EQ(list.FindColumn(QStringLiteral("E")), 2);
+    EXPECT_EQ(list.FindColumn(QStringLiteral("C")), -1);
+}
+
 TEST(ListViewModel, NewRowsAreCheckedAndTheUserCanUncheckThem) {
     ListViewModel grid(true);
     grid.AddColumn(QStringLiteral("Video File/s"));
