@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 
 namespace slow {
 
@@ -126,32 +127,62 @@ int StatFs(const char* path, struct statvfs* facts) {
     return Result(statvfs(Source(path).c_str(), facts));
 }
 
-// The whole folder in one answer; with READDIRPLUS, the entries' attributes
-// too, as NFS's READDIRPLUS spares the lookups of a listed folder.
-int ReadDir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_file_info*,
+// Opening and closing a folder costs nothing: NFS has no call for either.
+int OpenDir(const char* path, fuse_file_info* folder) {
+    DIR* const entries = opendir(Source(path).c_str());
+    if (entries == nullptr) {
+        return -errno;
+    }
+    folder->fh = reinterpret_cast<std::uint64_t>(entries);
+    return 0;
+}
+
+int ReleaseDir(const char*, fuse_file_info* folder) {
+    closedir(reinterpret_cast<DIR*>(folder->fh));
+    return 0;
+}
+
+bool IsDotOrDotDot(const char* name) {
+    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+}
+
+// As many entries as fit in one answer, each with its offset; with
+// READDIRPLUS their attributes too, so that the kernel knows the names and
+// needs no lookups after a listing, as NFS's READDIRPLUS spares them. (Entries
+// given without offsets would be kept by libfuse, which then sends the
+// kernel none of their attributes.)
+int ReadDir(const char*, void* buffer, fuse_fill_dir_t fill, off_t offset, fuse_file_info* folder,
             fuse_readdir_flags flags) {
+    DIR* const entries = reinterpret_cast<DIR*>(folder->fh);
+    if (offset != telldir(entries)) {
+        seekdir(entries, offset);
+    }
+    // The kernel asks once more past the last entry; NFS says "end" in the
+    // last answer itself, so that question costs no request.
+    if (readdir(entries) == nullptr) {
+        return 0;
+    }
+    seekdir(entries, offset);
     if (!Mounted().model.Serve(Request::Readdir)) {
         return -EINTR;
     }
-    DIR* folder = opendir(Source(path).c_str());
-    if (folder == nullptr) {
-        return -errno;
-    }
     const bool plus = (flags & FUSE_READDIR_PLUS) != 0;
-    while (const dirent* entry = readdir(folder)) {
+    for (long here = telldir(entries); const dirent* entry = readdir(entries);
+         here = telldir(entries)) {
         struct stat attributes {};
         auto fillFlags = static_cast<fuse_fill_dir_flags>(0);
-        if (plus && fstatat(dirfd(folder), entry->d_name, &attributes, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (plus && !IsDotOrDotDot(entry->d_name) &&
+            fstatat(dirfd(entries), entry->d_name, &attributes, AT_SYMLINK_NOFOLLOW) == 0) {
             fillFlags = FUSE_FILL_DIR_PLUS;
         } else {
             attributes.st_ino = entry->d_ino;
             attributes.st_mode = DTTOIF(entry->d_type);
         }
-        if (fill(buffer, entry->d_name, &attributes, 0, fillFlags) != 0) {
+        if (fill(buffer, entry->d_name, &attributes, telldir(entries), fillFlags) != 0) {
+            seekdir(entries, here);  // the next answer starts with it
             break;
         }
     }
-    closedir(folder);
     return 0;
 }
 
@@ -183,8 +214,7 @@ bool RequestAbandoned() {
     return fuse_interrupted() != 0 || fuse_session_exited(fuse_get_session(context->fuse)) != 0;
 }
 
-// No flush: a read-only client sends nothing on close() before the last one,
-// and none for opendir or releasedir, which NFS has no call for.
+// No flush: a read-only client sends nothing on close() before the last one.
 fuse_operations PassthroughOperations() {
     fuse_operations operations{};
     operations.init = Init;
@@ -194,7 +224,9 @@ fuse_operations PassthroughOperations() {
     operations.read = Read;
     operations.release = Release;
     operations.statfs = StatFs;
+    operations.opendir = OpenDir;
     operations.readdir = ReadDir;
+    operations.releasedir = ReleaseDir;
     operations.getxattr = GetXattr;
     operations.listxattr = ListXattr;
     operations.access = Access;

@@ -98,6 +98,9 @@ class SlowStorage {
 
     // The counters so far, which the program writes on SIGUSR1.
     Counters CountersNow() {
+        if (process_.state() != QProcess::Running) {
+            return ReadCounters();
+        }
         QFile::remove(statsFile_);
         ::kill(static_cast<pid_t>(process_.processId()), SIGUSR1);
         QElapsedTimer waited;

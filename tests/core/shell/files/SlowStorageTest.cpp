@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <thread>
 #include <vector>
@@ -101,6 +103,30 @@ TEST(SlowStorageTest, ShareAnswersRequestsSideBySide) {
     EXPECT_EQ(counters.at(QStringLiteral("seeks")), 0);
     // Waits that overlapped: they add up to far more than the time they took.
     EXPECT_GT(counters.at(QStringLiteral("work_ms")), 3 * (oneMs + allMs));
+}
+
+// As an NFS client after READDIRPLUS, the kernel knows a listed folder's
+// files: looking at them asks nothing more.
+TEST(SlowStorageTest, ListingAFolderSparesTheLookupsOfItsFiles) {
+    SKIP_WITHOUT_FUSE();
+    FolderTree tree;
+    for (int i = 0; i < 30; ++i) {
+        tree.file(QStringLiteral("clips/clip-%1.mp4").arg(i), Pattern(100 + i, i));
+    }
+    SlowStorage share(tree.root(), SlowStorage::Share(1));
+    ASSERT_TRUE(share.mounted()) << share.error().toStdString();
+
+    const QStringList names = QDir(share.filePath(QStringLiteral("clips"))).entryList(QDir::Files);
+    ASSERT_EQ(names.size(), 30);
+    const SlowStorage::Counters listed = share.CountersNow();
+    for (const QString& name : names) {
+        EXPECT_EQ(QFileInfo(share.filePath(QStringLiteral("clips/") + name)).size(),
+                  100 + name.mid(5).chopped(4).toInt());
+    }
+    const SlowStorage::Counters looked = share.Unmount();
+    EXPECT_EQ(looked.at(QStringLiteral("lookup")), listed.at(QStringLiteral("lookup")));
+    // One answer holds the folder, and the question past its end costs nothing.
+    EXPECT_EQ(looked.at(QStringLiteral("readdir")), 1);
 }
 
 // A share that stops answering: a reader killed while it waits goes away at
