@@ -12,6 +12,7 @@
 // that a second run does not make them again.
 #include "BenchFiles.h"
 #include "BenchMemory.h"
+#include "BenchWindow.h"
 #include "LoopWatch.h"
 #include "WorkbookFileOnly.h"
 
@@ -43,6 +44,7 @@
 #include "window/SystemClipboard.h"
 
 using namespace quorvid;
+using bench::Fail;
 
 namespace {
 
@@ -50,45 +52,10 @@ constexpr int kLargeFileCount = 1000;
 constexpr int kDefaultSmallFileCount = 100000;
 constexpr int kLargeRounds = 2;
 
-[[noreturn]] void Fail(const QString& why) {
-    std::fprintf(stderr, "%s\n", qPrintable(why));
-    std::exit(1);
-}
-
 void Say(const char* format, auto... values) {
     std::printf(format, values...);
     std::fflush(stdout);
 }
-
-// Plain messages are kept, a save dialog answers with the chosen file, and any
-// other dialog is a fault of the run worth seeing.
-class BenchDialogs : public Dialogs {
-  public:
-    void Message(const QString& text) override { messages << text; }
-    void Warning(const QString&, const QString& text) override {
-        warnings << text;
-        std::fprintf(stderr, "[report] %s\n", qPrintable(text));
-    }
-    bool AskYesNo(const QString&) override { return false; }
-    QString InputBox(const QString&, const QString&) override { return {}; }
-    QStringList OpenFiles(const QString&, const QString&) override { return {}; }
-    QString SaveFile(const QString&, const QString&) override { return saveAnswer; }
-    QString PickFolder(const QString&, const QString&) override { return {}; }
-
-    QStringList messages;
-    QStringList warnings;
-    QString saveAnswer;
-};
-
-class NoUrls : public UrlOpener {
-  public:
-    bool Open(const QUrl&) override { return true; }
-};
-
-class NoProgramEnd : public ProgramEnd {
-  public:
-    void EndProgram() override {}
-};
 
 QByteArray LoadAverage() {
     QFile file(QStringLiteral("/proc/loadavg"));
@@ -174,79 +141,14 @@ double ProgramSeconds(const QString& program, const QStringList& arguments) {
     return static_cast<double>(clock.nsecsElapsed()) / 1e9;
 }
 
-// The window as main() makes it, on seams that answer without a person.
-class BenchWindow {
-  public:
-    explicit BenchWindow(const QString& work)
-        : settings_(QDir(work).filePath(QStringLiteral("settings.ini"))),
-          spreadsheet_(QDir(work).filePath(QStringLiteral("results.xlsx"))) {
-        // The program folder holds the helper and nothing else: no splash, no skin.
-        const QString programFolder = QDir(work).filePath(QStringLiteral("program"));
-        QDir().mkpath(programFolder);
-        const QString helper =
-            QDir(QCoreApplication::applicationDirPath())
-                .filePath(QStringLiteral("../") + QString::fromLatin1(kExtractorProgramName));
-        if (!QFileInfo(helper).isExecutable()) {
-            Fail(QStringLiteral("no helper program at ") + helper);
-        }
-        QFile::link(QFileInfo(helper).canonicalFilePath(),
-                    QDir(programFolder).filePath(QString::fromLatin1(kExtractorProgramName)));
-        settings_.SaveSetting(QStringLiteral("Snapshot"), QStringLiteral("taken"));
-        platform_.dialogs = &dialogs;
-        platform_.settings = &settings_;
-        platform_.events = &events_;
-        platform_.clock = &clock_;
-        platform_.random = &random_;
-        platform_.urls = &urls_;
-        platform_.programEnd = &programEnd_;
-        platform_.clipboard = &clipboard;
-        platform_.spreadsheet = &spreadsheet_;
-        platform_.programFolder = programFolder;
-        form = std::make_unique<Form1>(platform_);
-        form->Form_Load();
-        form->ShowCentred();
-        QCoreApplication::processEvents();
-    }
-
-    // The input list holds paths, and nothing else.
-    void List(const QStringList& paths) {
-        form->ListView1Items().ClearItems();
-        for (const QString& path : paths) {
-            form->ListView1Items().AddItem(path);
-        }
-        QCoreApplication::processEvents();
-    }
-
-    // Clicks "Start Extracting Metadata"; fails unless every file got its row
-    // and the run ended with "Done." and no report.
-    Measured Extract(int expectedRows) {
-        dialogs.messages.clear();
-        const Measured measured = Measure([&] { form->PushButton(2)->click(); });
-        const int rows = form->ListView2Items().ItemCount();
-        if (rows != expectedRows || dialogs.messages != QStringList{QStringLiteral("Done.")} ||
-            !dialogs.warnings.isEmpty()) {
-            Fail(QStringLiteral("the window's run went wrong: %1 rows of %2, %3 reports")
-                     .arg(rows)
-                     .arg(expectedRows)
-                     .arg(dialogs.warnings.size()));
-        }
-        return measured;
-    }
-
-    BenchDialogs dialogs;
-    SystemClipboard clipboard;
-    std::unique_ptr<Form1> form;
-
-  private:
-    SettingsStore settings_;
-    ThrottledEventPump events_;
-    SystemClock clock_;
-    SystemRandom random_;
-    NoUrls urls_;
-    NoProgramEnd programEnd_;
-    bench::WorkbookFileOnly spreadsheet_;
-    Platform platform_;
-};
+// Clicks "Start Extracting Metadata"; fails unless every file got its row
+// and the run ended with "Done." and no report.
+Measured Extract(bench::BenchWindow& window, int expectedRows) {
+    window.dialogs.messages.clear();
+    const Measured measured = Measure([&] { window.form->PushButton(2)->click(); });
+    window.CheckRun(expectedRows);
+    return measured;
+}
 
 void PrintRun(const char* what, int rows, const Measured& run) {
     Say("%s: %d rows in %.2f s, %.0f files/s; window process %.3f ms processor a row; longest "
@@ -287,7 +189,7 @@ int main(int argc, char** argv) {
     }
     QTemporaryDir work;
     const QString templatePath = bench::MediainfoTemplate(work.path());
-    BenchWindow window(work.path());
+    bench::BenchWindow window(work.path());
     Say("%d processors; load average %s\n", QThread::idealThreadCount(), LoadAverage().constData());
 
     // Rounds alternate the window and its peer and keep each one's best, so that
@@ -296,7 +198,7 @@ int main(int argc, char** argv) {
     double mediainfoSeconds = 1e9;
     for (int round = 0; round < kLargeRounds; ++round) {
         window.List(largeFiles);
-        const Measured run = window.Extract(kLargeFileCount);
+        const Measured run = Extract(window, kLargeFileCount);
         PrintRun("window, large clips", kLargeFileCount, run);
         if (run.seconds < large.seconds) {
             large = run;
@@ -315,7 +217,7 @@ int main(int argc, char** argv) {
                        {QStringLiteral("-q"), QStringLiteral("-o"), batchOutput, smallRoot});
     Say("quorvid-batch, small clips: %.2f s\n", batchSeconds);
     QFile::remove(batchOutput);
-    const Measured small = window.Extract(smallCount);
+    const Measured small = Extract(window, smallCount);
     PrintRun("window, small clips", smallCount, small);
 
     // The exports of the large grid, each by its button.

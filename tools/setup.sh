@@ -37,9 +37,11 @@ quorvid_build_packages=(
 quorvid_runtime_packages=(
     libmediainfo0v5 qt6-image-formats-plugins fonts-liberation
 )
+# fuse3 and libfuse3-dev: the slow file system the storage tests and benchmark
+# mount (built with the tests; its tests are skipped where FUSE cannot be used).
 quorvid_test_packages=(
     googletest libgtest-dev libgmock-dev unzip xvfb xclip xdotool
-    openssh-server openssh-client parallel
+    openssh-server openssh-client parallel fuse3 libfuse3-dev
 )
 
 # The many-machines test starts an SSH server of its own on a loopback port;
