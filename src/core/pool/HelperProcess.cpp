@@ -38,6 +38,9 @@ QStringList HelperArguments(const ExtractorPoolOptions& options, int journalFd) 
     if (journalFd >= 0) {
         arguments << QString::fromLatin1(protocol::kJournalFdOption) << QString::number(journalFd);
     }
+    if (options.readersPerFolder) {
+        arguments << QString::fromLatin1(protocol::kReadersPerFolderOption);
+    }
     return arguments;
 }
 
