@@ -1,6 +1,7 @@
 // The real window (Form1 with its grid, on the offscreen platform, helpers beside
 // the build's programs) against its peers, clicked as a person would:
-// - 1,000 clips of about 2 MB: the window against the mediainfo program;
+// - 1,000 clips of about 2 MB: the window against the mediainfo program, and
+//   against itself with a reader per folder in its helpers instead of one per file;
 // - 100,000 small clips in 100 folders: the window against quorvid-batch;
 // files per second, the window process's processor time per row, its memory,
 // the longest time its event loop did not turn, and each export of the large grid.
@@ -12,6 +13,7 @@
 // that a second run does not make them again.
 #include "BenchFiles.h"
 #include "BenchMemory.h"
+#include "ReadersPerFolder.h"
 #include "WorkbookFileOnly.h"
 
 #include <sys/resource.h>
@@ -200,19 +202,12 @@ double ProgramSeconds(const QString& program, const QStringList& arguments) {
 class BenchWindow {
   public:
     explicit BenchWindow(const QString& work)
-        : settings_(QDir(work).filePath(QStringLiteral("settings.ini"))),
+        : programFolder_(QDir(work).filePath(QStringLiteral("program"))),
+          settings_(QDir(work).filePath(QStringLiteral("settings.ini"))),
           spreadsheet_(QDir(work).filePath(QStringLiteral("results.xlsx"))) {
         // The program folder holds the helper and nothing else: no splash, no skin.
-        const QString programFolder = QDir(work).filePath(QStringLiteral("program"));
-        QDir().mkpath(programFolder);
-        const QString helper =
-            QDir(QCoreApplication::applicationDirPath())
-                .filePath(QStringLiteral("../") + QString::fromLatin1(kExtractorProgramName));
-        if (!QFileInfo(helper).isExecutable()) {
-            Fail(QStringLiteral("no helper program at ") + helper);
-        }
-        QFile::link(QFileInfo(helper).canonicalFilePath(),
-                    QDir(programFolder).filePath(QString::fromLatin1(kExtractorProgramName)));
+        QDir().mkpath(programFolder_);
+        ReadPerFolder(false);
         settings_.SaveSetting(QStringLiteral("Snapshot"), QStringLiteral("taken"));
         platform_.dialogs = &dialogs;
         platform_.settings = &settings_;
@@ -223,11 +218,30 @@ class BenchWindow {
         platform_.programEnd = &programEnd_;
         platform_.clipboard = &clipboard;
         platform_.spreadsheet = &spreadsheet_;
-        platform_.programFolder = programFolder;
+        platform_.programFolder = programFolder_;
         form = std::make_unique<Form1>(platform_);
         form->Form_Load();
         form->ShowCentred();
         QCoreApplication::processEvents();
+    }
+
+    // The helper beside the window: the real one, or a reader per folder.
+    void ReadPerFolder(bool perFolder) {
+        const QString helper = QFileInfo(QDir(QCoreApplication::applicationDirPath())
+                                             .filePath(QStringLiteral("../") +
+                                                       QString::fromLatin1(kExtractorProgramName)))
+                                   .canonicalFilePath();
+        if (!QFileInfo(helper).isExecutable()) {
+            Fail(QStringLiteral("no helper program beside the benchmark"));
+        }
+        const QString place =
+            QDir(programFolder_).filePath(QString::fromLatin1(kExtractorProgramName));
+        QFile::remove(place);
+        const bool made = perFolder ? bench::WriteReadersPerFolderHelper(programFolder_, helper)
+                                    : QFile::link(helper, place);
+        if (!made) {
+            Fail(QStringLiteral("cannot put the helper beside the window"));
+        }
     }
 
     // The input list holds paths, and nothing else.
@@ -260,6 +274,7 @@ class BenchWindow {
     std::unique_ptr<Form1> form;
 
   private:
+    QString programFolder_;
     SettingsStore settings_;
     ThrottledEventPump events_;
     SystemClock clock_;
@@ -315,8 +330,15 @@ int main(int argc, char** argv) {
     // Rounds alternate the window and its peer and keep each one's best, so that
     // neither pays alone for a cold cache or a burst of other work.
     Measured large{1e9};
+    Measured largePerFolder{1e9};
     double mediainfoSeconds = 1e9;
     for (int round = 0; round < kLargeRounds; ++round) {
+        window.List(largeFiles);
+        window.ReadPerFolder(true);
+        const Measured perFolder = window.Extract(kLargeFileCount);
+        window.ReadPerFolder(false);
+        PrintRun("window, large clips, a reader per folder", kLargeFileCount, perFolder);
+        largePerFolder = perFolder.seconds < largePerFolder.seconds ? perFolder : largePerFolder;
         window.List(largeFiles);
         const Measured run = window.Extract(kLargeFileCount);
         PrintRun("window, large clips", kLargeFileCount, run);
@@ -360,6 +382,10 @@ int main(int argc, char** argv) {
         kLargeFileCount, QFileInfo(largeFiles.front()).size() / 1024,
         kLargeFileCount / large.seconds, large.seconds, kLargeFileCount / mediainfoSeconds,
         mediainfoSeconds, mediainfoSeconds / large.seconds);
+    Say("with a reader per folder: window %.1f files/s (%.2f s), ratio to mediainfo %.2f; a "
+        "reader per file runs at %.2f of its speed\n",
+        kLargeFileCount / largePerFolder.seconds, largePerFolder.seconds,
+        mediainfoSeconds / largePerFolder.seconds, largePerFolder.seconds / large.seconds);
     Say("%d small clips in %d folders: window %.1f files/s (%.2f s), quorvid-batch %.1f files/s "
         "(%.2f s); window time / batch time %.2f (target at most 1.25)\n",
         smallCount, bench::kSmallFolderCount, smallCount / small.seconds, small.seconds,
