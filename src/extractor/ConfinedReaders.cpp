@@ -83,7 +83,6 @@ std::optional<QString> ConfinedReaders::Confine(const QString& probePath) {
                    "its readers cannot be forked safely")
             .arg(threads);
     }
-    libraryPages_ = LibraryPages::OfThisProcess();
     if (const auto problem = InstallSyscallFilter(SyscallPolicy::Helper)) {
         return problem;
     }
@@ -247,7 +246,6 @@ void ConfinedReaders::RunReader(const QString* path, const std::optional<QString
                                 int requests, int records) const {
     dup2(requests, STDIN_FILENO);
     dup2(records, STDOUT_FILENO);
-    libraryPages_.Populate();
     const std::optional<QString> problem =
         unprepared ? unprepared
                    : (path != nullptr ? confinement_.Apply(*path) : confinement_.ApplyToFolder());

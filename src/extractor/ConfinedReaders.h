@@ -9,7 +9,6 @@
 #include "core/extraction/FileExtractor.h"
 #include "core/pool/ExtractionJournal.h"
 #include "core/pool/ExtractorProtocol.h"
-#include "extractor/LibraryPages.h"
 #include "extractor/ReaderConfinement.h"
 #include "extractor/ReaderOutput.h"
 
@@ -30,8 +29,8 @@ namespace quorvid {
 // what it always saw: the helper stopped on that file.
 //
 // While a reader reads, the next one is forked for the same folder's rules
-// (a spare), populates its libraries' pages and confines itself, and then
-// waits for its request; a file of another folder gets a new reader instead.
+// (a spare) and confines itself, and then waits for its request; a file of
+// another folder gets a new reader instead.
 class ConfinedReaders {
   public:
     // An exit status of its own: a reader that could not confine itself.
@@ -86,7 +85,6 @@ class ConfinedReaders {
     JournalWriter* journal_;
     bool readersPerFolder_;
     ReaderConfinement confinement_;
-    LibraryPages libraryPages_;
     Reader reader_;
     Reader spare_;
     bool spareWanted_ = false;
