@@ -272,7 +272,8 @@ void PrintReaderFigures(const QStringList& paths, const Run& perFile, const Run&
     }
     const ReaderCosts costs = MeasureReaderCosts(paths);
     std::printf(
-        "a reader's own cost before it reads: fork and end %.3f ms, confinement (Landlock %s) "
+        "a reader's own cost before it reads, forked from this benchmark (larger than a helper): "
+        "fork and end %.3f ms, confinement (Landlock %s) "
         "%.3f ms more; populating every library mapping would add %.3f ms\n",
         costs.forkMs, landlock::Abi() > 0 ? "and filter" : "unavailable: filter alone",
         costs.confineMs - costs.forkMs, costs.populateMs - costs.forkMs);
