@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include "core/pool/ExtractorPoolOptions.h"
 #include "core/pool/ExtractorProtocol.h"
@@ -25,6 +26,18 @@ inline bool WriteReadersPerFolderHelper(const QString& folder, const QString& re
                  quorvid::protocol::kReadersPerFolderOption + "\n");
     script.close();
     return script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// A copy of program in folder beside such a helper, which starts the helper
+// that lies beside program; empty when it cannot be made.
+inline QString CopyReadingPerFolder(const QString& program, const QString& folder) {
+    const QString copy = QDir(folder).filePath(QFileInfo(program).fileName());
+    const QString helper = QDir(QFileInfo(program).path())
+                               .filePath(QString::fromLatin1(quorvid::kExtractorProgramName));
+    const bool made = QDir().mkpath(folder) && QFile::copy(program, copy) &&
+                      QFile::setPermissions(copy, QFile::permissions(program)) &&
+                      WriteReadersPerFolderHelper(folder, helper);
+    return made ? copy : QString();
 }
 
 }  // namespace bench

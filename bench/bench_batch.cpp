@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -26,7 +25,6 @@
 #include <vector>
 
 #include "core/extraction/FieldCatalogue.h"
-#include "core/pool/ExtractorPoolOptions.h"
 
 namespace {
 
@@ -149,14 +147,9 @@ int main(int argc, char** argv) {
     const QStringList peerCommand =
         QStringList{mediainfo, QStringLiteral("--Output=file://") + templateFile} + files;
     // A copy of quorvid-batch beside a helper that reads with a reader per folder.
-    const QString perFolderBatch = work.filePath(QStringLiteral("per-folder/quorvid-batch"));
-    QDir().mkpath(QFileInfo(perFolderBatch).path());
-    if (!QFile::copy(batch, perFolderBatch) ||
-        !QFile::setPermissions(perFolderBatch, QFile::permissions(batch)) ||
-        !bench::WriteReadersPerFolderHelper(
-            QFileInfo(perFolderBatch).path(),
-            QDir(QFileInfo(batch).path())
-                .filePath(QString::fromLatin1(quorvid::kExtractorProgramName)))) {
+    const QString perFolderBatch =
+        bench::CopyReadingPerFolder(batch, work.filePath(QStringLiteral("per-folder")));
+    if (perFolderBatch.isEmpty()) {
         std::fprintf(stderr, "cannot make the copy of quorvid-batch\n");
         return 1;
     }
