@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "ReadersPerFolder.h"
 #include "WorkbookFileOnly.h"
 #include "core/pool/ExtractorPool.h"
 #include "core/shell/platform/Dialogs.h"
@@ -66,19 +67,12 @@ class NoProgramEnd : public quorvid::ProgramEnd {
 class BenchWindow {
   public:
     explicit BenchWindow(const QString& work)
-        : settings_(QDir(work).filePath(QStringLiteral("settings.ini"))),
+        : programFolder_(QDir(work).filePath(QStringLiteral("program"))),
+          settings_(QDir(work).filePath(QStringLiteral("settings.ini"))),
           spreadsheet_(QDir(work).filePath(QStringLiteral("results.xlsx"))) {
         // The program folder holds the helper and nothing else: no splash, no skin.
-        const QString programFolder = QDir(work).filePath(QStringLiteral("program"));
-        QDir().mkpath(programFolder);
-        const QString helperName = QString::fromLatin1(quorvid::kExtractorProgramName);
-        const QString helper = QDir(QCoreApplication::applicationDirPath())
-                                   .filePath(QStringLiteral("../") + helperName);
-        if (!QFileInfo(helper).isExecutable()) {
-            Fail(QStringLiteral("no helper program at ") + helper);
-        }
-        QFile::link(QFileInfo(helper).canonicalFilePath(),
-                    QDir(programFolder).filePath(helperName));
+        QDir().mkpath(programFolder_);
+        ReadPerFolder(false);
         settings_.SaveSetting(QStringLiteral("Snapshot"), QStringLiteral("taken"));
         platform_.dialogs = &dialogs;
         platform_.settings = &settings_;
@@ -89,11 +83,30 @@ class BenchWindow {
         platform_.programEnd = &programEnd_;
         platform_.clipboard = &clipboard;
         platform_.spreadsheet = &spreadsheet_;
-        platform_.programFolder = programFolder;
+        platform_.programFolder = programFolder_;
         form = std::make_unique<quorvid::Form1>(platform_);
         form->Form_Load();
         form->ShowCentred();
         QCoreApplication::processEvents();
+    }
+
+    // The helper beside the window: the real one, or one that reads with a
+    // reader per folder, to time the safe default against.
+    void ReadPerFolder(bool perFolder) {
+        const QString helperName = QString::fromLatin1(quorvid::kExtractorProgramName);
+        const QString helper = QFileInfo(QDir(QCoreApplication::applicationDirPath())
+                                             .filePath(QStringLiteral("../") + helperName))
+                                   .canonicalFilePath();
+        if (!QFileInfo(helper).isExecutable()) {
+            Fail(QStringLiteral("no helper program beside the benchmark"));
+        }
+        const QString place = QDir(programFolder_).filePath(helperName);
+        QFile::remove(place);
+        const bool made = perFolder ? WriteReadersPerFolderHelper(programFolder_, helper)
+                                    : QFile::link(helper, place);
+        if (!made) {
+            Fail(QStringLiteral("cannot put the helper beside the window"));
+        }
     }
 
     // The input list holds paths, and nothing else.
@@ -123,6 +136,7 @@ class BenchWindow {
     std::unique_ptr<quorvid::Form1> form;
 
   private:
+    QString programFolder_;
     quorvid::SettingsStore settings_;
     quorvid::ThrottledEventPump events_;
     quorvid::SystemClock clock_;

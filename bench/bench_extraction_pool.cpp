@@ -1,16 +1,18 @@
 // The run with sandboxed helpers against the run in one thread and against the
 // mediainfo program, over 1,000 clips of about 2 MB made by the media script:
-// files per second of (a) the one-thread run, (b) the run with helpers, (c)
-// mediainfo with a template of the same 41 fields; the longest time the event
-// loop did not turn during (b); the peak memory of the process running (b), with
-// and without a file on which the library loops; what confining a reader costs
-// per file.
+// files per second of (a) the one-thread run, (b) the run with helpers, a
+// reader per file, (b') the same with a reader per folder, as before every file
+// had its own, (c) mediainfo with a template of the same 41 fields; the longest
+// time the event loop did not turn during (b); the peak memory of the process
+// running (b), with and without a file on which the library loops; where the
+// cost of a reader goes.
 //
 //   bench_extraction_pool [FILE-COUNT]
 #include "BenchFiles.h"
 #include "BenchMemory.h"
 #include "HeadlessWindow.h"
 
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,6 +27,7 @@
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
+#include <functional>
 
 #include "core/commands/ExtractionRun.h"
 #include "core/extraction/FieldCatalogue.h"
@@ -71,10 +74,18 @@ double ChildrenProcessorSeconds() {
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+// Page faults of the child processes that have ended, readers included.
+long ChildrenMinorFaults() {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_minflt;
+}
+
 struct Run {
     double seconds = 0;
     double processorSeconds = 0;  // of this process alone
     double helperProcessorSeconds = 0;
+    long helperMinorFaults = 0;
     qint64 longestGapMs = 0;
     int gapsOver100Ms = 0;
     QStringList warnings;
@@ -103,6 +114,7 @@ Run RunOnce(const QStringList& paths, const std::optional<ExtractorPoolOptions>&
     clock.start();
     const double processorStart = bench::ProcessorSeconds();
     const double helperProcessorStart = ChildrenProcessorSeconds();
+    const long helperFaultsStart = ChildrenMinorFaults();
     sinceTick.start();
     ticker.start(5);
     if (helpers) {
@@ -116,6 +128,7 @@ Run RunOnce(const QStringList& paths, const std::optional<ExtractorPoolOptions>&
     run.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     run.processorSeconds = bench::ProcessorSeconds() - processorStart;
     run.helperProcessorSeconds = ChildrenProcessorSeconds() - helperProcessorStart;
+    run.helperMinorFaults = ChildrenMinorFaults() - helperFaultsStart;
     run.rows = window.results.ItemCount();
     run.warnings = window.dialogs.warnings;
     return run;
@@ -179,29 +192,91 @@ int PrintPeakOfRun(const QString& list) {
     return 0;
 }
 
-// Milliseconds of what a helper adds to start a confined reader: the folder's
-// rules, the fork, the reader's own rules and filter, and the wait for a
-// reader that then reads nothing. Measured over readers for the given paths.
-double ConfinementMsPerReader(const QStringList& paths) {
-    ReaderConfinement confinement;
+// Milliseconds a reader costs before it reads: forked and waited for; with its
+// confinement (the folder's rules made once, the reader's own layer and
+// filter); the libraries' pages populated, which a reader forked from the
+// helper would otherwise fault in as it touches them. Over readers for paths.
+struct ReaderCosts {
+    double forkMs = 0;
+    double confineMs = 0;
+    double populateMs = 0;
+};
+
+// Populates the page tables of every library mapping, one call a mapping.
+bool PopulateLibraries() {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    if (!maps.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 6 || !fields[5].contains(".so") || !fields[1].startsWith('r')) {
+            continue;
+        }
+        const QList<QByteArray> range = fields[0].split('-');
+        const auto start = static_cast<quintptr>(range[0].toULongLong(nullptr, 16));
+        const auto end = static_cast<quintptr>(range[1].toULongLong(nullptr, 16));
+        madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_READ);
+    }
+    return true;
+}
+
+double MsPerReader(const QStringList& sample, const std::function<bool(const QString&)>& reader) {
     QElapsedTimer clock;
     clock.start();
-    const QStringList sample = paths.mid(0, 200);
     for (const QString& path : sample) {
-        if (confinement.Prepare(path)) {
-            Fail(QStringLiteral("the rules of a folder could not be made"));
-        }
-        const pid_t reader = fork();
-        if (reader == 0) {
-            _exit(confinement.Apply(path) ? 1 : 0);
+        const pid_t child = fork();
+        if (child == 0) {
+            _exit(reader(path) ? 0 : 1);
         }
         int status = 0;
-        waitpid(reader, &status, 0);
+        waitpid(child, &status, 0);
         if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-            Fail(QStringLiteral("a reader could not confine itself"));
+            Fail(QStringLiteral("a reader failed"));
         }
     }
     return static_cast<double>(clock.nsecsElapsed()) / 1e6 / static_cast<double>(sample.size());
+}
+
+ReaderCosts MeasureReaderCosts(const QStringList& paths) {
+    const QStringList sample = paths.mid(0, 200);
+    ReaderConfinement confinement;
+    if (confinement.Prepare(sample.front())) {
+        Fail(QStringLiteral("the rules of a folder could not be made"));
+    }
+    ReaderCosts costs;
+    costs.forkMs = MsPerReader(sample, [](const QString&) { return true; });
+    costs.populateMs = MsPerReader(sample, [](const QString&) { return PopulateLibraries(); });
+    costs.confineMs =
+        MsPerReader(sample, [&](const QString& path) { return !confinement.Apply(path); });
+    return costs;
+}
+
+// A reader per file against a reader per folder: what the safe default costs.
+void PrintReaderFigures(const QStringList& paths, const Run& perFile, const Run& perFolder,
+                        double mediainfo) {
+    const auto count = static_cast<double>(paths.size());
+    const auto helperMs = [count](const Run& run) {
+        return 1000.0 * run.helperProcessorSeconds / count;
+    };
+    std::printf("(b') a reader per folder: %7.1f files/s (%.2f s)\n", count / perFolder.seconds,
+                perFolder.seconds);
+    std::printf(
+        "a reader per file against one per folder: %.2f of its speed; the helpers' processor "
+        "time %.2f against %.2f ms a file, page faults %.0f against %.0f a file\n",
+        perFolder.seconds / perFile.seconds, helperMs(perFile), helperMs(perFolder),
+        static_cast<double>(perFile.helperMinorFaults) / count,
+        static_cast<double>(perFolder.helperMinorFaults) / count);
+    if (mediainfo < 1e9) {
+        std::printf("ratio (b')/(c): %.2f\n", mediainfo / perFolder.seconds);
+    }
+    const ReaderCosts costs = MeasureReaderCosts(paths);
+    std::printf(
+        "a reader's own cost before it reads, forked from this benchmark (larger than a helper): "
+        "fork and end %.3f ms, confinement (Landlock %s) "
+        "%.3f ms more; populating every library mapping would add %.3f ms\n",
+        costs.forkMs, landlock::Abi() > 0 ? "and filter" : "unavailable: filter alone",
+        costs.confineMs - costs.forkMs, costs.populateMs - costs.forkMs);
 }
 
 }  // namespace
@@ -227,6 +302,11 @@ int main(int argc, char** argv) {
     // alone for a cold cache or a burst of other work on the machine.
     double oneThread = 1e9;
     double pool = 1e9;
+    Run perFile;
+    Run perFolder;
+    perFile.seconds = perFolder.seconds = 1e9;
+    ExtractorPoolOptions readersPerFolder = helpers;
+    readersPerFolder.readersPerFolder = true;
     double poolProcessor = 1e9;
     double oneThreadProcessor = 1e9;
     double poolAllProcessor = 1e9;
@@ -237,8 +317,9 @@ int main(int argc, char** argv) {
     for (int round = 0; round < kRounds; ++round) {
         const Run a = RunOnce(paths, std::nullopt);
         const Run b = RunOnce(paths, helpers);
-        if (a.rows != count || b.rows != count || !a.warnings.isEmpty() ||
-            b.warnings != a.warnings) {
+        const Run folderReaders = RunOnce(paths, readersPerFolder);
+        if (a.rows != count || b.rows != count || folderReaders.rows != count ||
+            !a.warnings.isEmpty() || b.warnings != a.warnings) {
             Fail(QStringLiteral("the runs went wrong: %1 and %2 rows, %3 and %4 reports")
                      .arg(a.rows)
                      .arg(b.rows)
@@ -247,6 +328,8 @@ int main(int argc, char** argv) {
         }
         oneThread = std::min(oneThread, a.seconds);
         pool = std::min(pool, b.seconds);
+        perFile = b.seconds < perFile.seconds ? b : perFile;
+        perFolder = folderReaders.seconds < perFolder.seconds ? folderReaders : perFolder;
         poolProcessor = std::min(poolProcessor, b.processorSeconds);
         oneThreadProcessor = std::min(oneThreadProcessor, a.processorSeconds);
         poolAllProcessor =
@@ -268,7 +351,8 @@ int main(int argc, char** argv) {
                 std::max(1, QThread::idealThreadCount()));
     std::printf("(a) one-thread run:      %7.1f files/s (%.2f s)\n", count / oneThread, oneThread);
     std::printf(
-        "(b) run with helpers:    %7.1f files/s (%.2f s; the window's own processor "
+        "(b) run with helpers, a reader per file: %7.1f files/s (%.2f s; the window's own "
+        "processor "
         "time %.2f s)\n",
         count / pool, pool, poolProcessor);
     if (mediainfo < 1e9) {
@@ -296,15 +380,7 @@ int main(int argc, char** argv) {
         "the looping file adds %.1f MB (target under 50, watchdog %d s)\n",
         peakWithout, peakWith, static_cast<double>(peakWith - peakWithout) / 1024,
         kLoopingWatchdogMs / 1000);
-    // A reader serves a run of files of one folder: here one per helper.
-    const double confinementMs = ConfinementMsPerReader(paths);
-    std::printf(
-        "confinement: %.3f ms a reader (Landlock %s), one reader a helper for the %d files of "
-        "one folder: %.4f ms a file, %.2f%% of the helpers' processor time per file in (b)\n",
-        confinementMs, landlock::Abi() > 0 ? "and filter" : "unavailable: filter alone", count,
-        confinementMs * cores / count,
-        100.0 * (confinementMs * cores / count) /
-            (1000.0 * (poolAllProcessor - poolProcessor) / count));
+    PrintReaderFigures(paths, perFile, perFolder, mediainfo);
     std::printf("mediainfo's first line for the first file: %s\n",
                 qPrintable(sample.section(QLatin1Char('\n'), 0, 0)));
     return 0;

@@ -9,7 +9,10 @@
 #include <unistd.h>
 
 #include <QByteArray>
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <utility>
 
 #include "core/pool/ExtractorProtocol.h"
 #include "extractor/ExtractorService.h"
@@ -50,10 +53,18 @@ int WaitFor(pid_t pid) {
     return status;
 }
 
+// Its bytes are gone once it is handed on: a reader forked later finds none.
+void Wipe(QString& text) {
+    if (!text.isEmpty()) {
+        std::fill(text.begin(), text.end(), QChar());
+    }
+}
+
 }  // namespace
 
-ConfinedReaders::ConfinedReaders(const FileExtractor& extractor, JournalWriter* journal)
-    : extractor_(extractor), journal_(journal) {}
+ConfinedReaders::ConfinedReaders(const FileExtractor& extractor, JournalWriter* journal,
+                                 bool readersPerFolder)
+    : extractor_(extractor), journal_(journal), readersPerFolder_(readersPerFolder) {}
 
 QString ConfinedReaders::note() const {
     return confinement_.hasLandlock()
@@ -118,11 +129,11 @@ std::optional<QString> ConfinedReaders::Confine(const QString& probePath) {
 }
 
 int ConfinedReaders::Serve(int inFd, int outFd) {
-    protocol::FrameReader requests;
     bool requestsOpen = true;
-    char chunk[16 * 1024];
     while (requestsOpen || reader_.pid > 0) {
-        pollfd watched[2] = {{requestsOpen ? inFd : -1, POLLIN, 0},
+        // One file's reader at a time: the next request waits in the pipe.
+        const bool takeRequest = requestsOpen && (readersPerFolder_ || reader_.pid <= 0);
+        pollfd watched[2] = {{takeRequest ? inFd : -1, POLLIN, 0},
                              {reader_.pid > 0 ? reader_.records : -1, POLLIN, 0}};
         if (poll(watched, 2, -1) < 0) {
             if (errno == EINTR) {
@@ -131,61 +142,83 @@ int ConfinedReaders::Serve(int inFd, int outFd) {
             return 1;
         }
         if (watched[1].revents != 0 && !Relay(outFd)) {
-            Reap();
+            Reap(outFd);
         }
         if (watched[0].revents == 0) {
             continue;
         }
-        const ssize_t got = read(inFd, chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            requestsOpen = false;
-            if (reader_.pid > 0) {
-                close(reader_.requests);
-                reader_.requests = -1;
-            }
-            continue;
-        }
-        requests.Append(chunk, got);
-        while (const std::optional<protocol::Message> message = requests.Next()) {
-            if (message->type != protocol::MessageType::Extract) {
-                return 2;
-            }
-            Dispatch(*message, outFd);
-        }
-        if (requests.broken()) {
+        const Requests requests = TakeRequest(inFd, outFd);
+        if (requests == Requests::Broken) {
+            DropSpare();
             return 2;
         }
+        requestsOpen = requests == Requests::Open;
     }
+    DropSpare();
     return 0;
 }
 
-void ConfinedReaders::Dispatch(const protocol::Message& request, int outFd) {
-    const bool covered = reader_.pid > 0 && reader_.requests >= 0 &&
-                         reader_.generation == confinement_.generation() &&
-                         confinement_.Covers(request.path);
-    if (covered) {
-        const QByteArray frame = protocol::EncodeExtract(request.id, request.path, request.flags);
-        if (WriteAll(reader_.requests, frame.constData(), frame.size())) {
-            reader_.unfinished.push_back(request.id);
-            return;
+ConfinedReaders::Requests ConfinedReaders::TakeRequest(int inFd, int outFd) {
+    char frame[protocol::kMaxRequestBytes];
+    const qsizetype size = ReadFrame(inFd, frame, sizeof frame);
+    if (size == 0) {
+        if (reader_.requests >= 0) {
+            close(reader_.requests);
+            reader_.requests = -1;
         }
+        return Requests::Closed;
     }
-    Retire(outFd);
-    StartReader(request);
+    std::optional<protocol::Message> request =
+        size > 0 ? protocol::DecodeFrame(frame, size) : std::nullopt;
+    const bool extract = request && request->type == protocol::MessageType::Extract;
+    if (extract) {
+        Dispatch(*request, frame, size, outFd);
+    }
+    explicit_bzero(frame, static_cast<size_t>(std::max<qsizetype>(size, 0)));
+    if (request) {
+        Wipe(request->path);
+    }
+    if (!extract) {
+        return Requests::Broken;
+    }
+    if (spareWanted_ && spare_.pid <= 0) {
+        spare_ = Fork(nullptr, std::nullopt);
+    }
+    return Requests::Open;
 }
 
-void ConfinedReaders::StartReader(const protocol::Message& request) {
-    const pid_t helper = getpid();
-    const std::optional<QString> unprepared = confinement_.Prepare(request.path);
+void ConfinedReaders::Dispatch(const protocol::Message& request, const char* frame, qsizetype size,
+                               int outFd) {
+    const bool covered = confinement_.Covers(request.path);
+    if (readersPerFolder_) {
+        if (reader_.pid > 0 && reader_.requests >= 0 &&
+            reader_.generation == confinement_.generation() && covered) {
+            Give(reader_, request.id, frame, size);
+            return;
+        }
+        Retire(outFd);
+    }
+    const bool spareFits = spare_.pid > 0 && spare_.generation == confinement_.generation();
+    if (covered && spareFits) {
+        reader_ = std::exchange(spare_, Reader{});
+    } else {
+        DropSpare();
+        const std::optional<QString> unprepared = confinement_.Prepare(request.path);
+        reader_ = Fork(&request.path, unprepared);
+    }
+    // A spare pays where a run of files of one folder goes on.
+    spareWanted_ = covered && !readersPerFolder_;
+    Give(reader_, request.id, frame, size);
+}
+
+ConfinedReaders::Reader ConfinedReaders::Fork(const QString* path,
+                                              const std::optional<QString>& unprepared) const {
     int requests[2];
     int records[2];
     if (pipe2(requests, O_CLOEXEC) != 0 || pipe2(records, O_CLOEXEC) != 0) {
         _exit(1);
     }
-    const QByteArray first = protocol::EncodeExtract(request.id, request.path, request.flags);
+    const pid_t helper = getpid();
     const pid_t pid = fork();
     if (pid < 0) {
         _exit(1);
@@ -196,48 +229,63 @@ void ConfinedReaders::StartReader(const protocol::Message& request) {
         if (getppid() != helper) {
             _exit(1);
         }
-        dup2(requests[0], STDIN_FILENO);
-        dup2(records[1], STDOUT_FILENO);
-        const std::optional<QString> problem =
-            unprepared ? unprepared : confinement_.Apply(request.path);
-        if (problem) {
-            const QByteArray line =
-                "the reader could not confine itself: " + problem->toUtf8() + "\n";
-            WriteAll(STDERR_FILENO, line.constData(), line.size());
-            _exit(kNotConfinedExitCode);
-        }
-        // Only requests the helper let through reach it, each for a file its
-        // rules cover.
-        protocol::FrameReader incoming;
-        char chunk[16 * 1024];
-        for (;;) {
-            const ssize_t got = read(STDIN_FILENO, chunk, sizeof chunk);
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0) {
-                _exit(0);
-            }
-            incoming.Append(chunk, got);
-            while (const std::optional<protocol::Message> message = incoming.Next()) {
-                RecordStream sink(STDOUT_FILENO, journal_, message->id);
-                extractor_.Extract(message->path, &sink,
-                                   (message->flags & protocol::kSkipLibrary) != 0
-                                       ? FileExtractor::LibraryUse::Skip
-                                       : FileExtractor::LibraryUse::Read);
-                sink.Finish();
-            }
-        }
+        RunReader(path, unprepared, requests[0], records[1]);
     }
     close(requests[0]);
     close(records[1]);
-    reader_ = Reader{};
-    reader_.pid = pid;
-    reader_.requests = requests[1];
-    reader_.records = records[0];
-    reader_.generation = confinement_.generation();
-    if (WriteAll(reader_.requests, first.constData(), first.size())) {
-        reader_.unfinished.push_back(request.id);
+    Reader reader;
+    reader.pid = pid;
+    reader.requests = requests[1];
+    reader.records = records[0];
+    reader.generation = confinement_.generation();
+    reader.output = ReaderOutput(!readersPerFolder_);
+    return reader;
+}
+
+void ConfinedReaders::RunReader(const QString* path, const std::optional<QString>& unprepared,
+                                int requests, int records) const {
+    dup2(requests, STDIN_FILENO);
+    dup2(records, STDOUT_FILENO);
+    const std::optional<QString> problem =
+        unprepared ? unprepared
+                   : (path != nullptr ? confinement_.Apply(*path) : confinement_.ApplyToFolder());
+    if (problem) {
+        const QByteArray line = "the reader could not confine itself: " + problem->toUtf8() + "\n";
+        WriteAll(STDERR_FILENO, line.constData(), line.size());
+        _exit(kNotConfinedExitCode);
+    }
+    ReadRequests();
+}
+
+// Only requests the helper let through reach it, each for a file its rules cover.
+void ConfinedReaders::ReadRequests() const {
+    char frame[protocol::kMaxRequestBytes];
+    for (;;) {
+        const qsizetype size = ReadFrame(STDIN_FILENO, frame, sizeof frame);
+        const std::optional<protocol::Message> request =
+            size > 0 ? protocol::DecodeFrame(frame, size) : std::nullopt;
+        if (!request) {
+            // Its record is whole once its output closes, before the exit.
+            close(STDOUT_FILENO);
+            _exit(size == 0 ? 0 : 1);
+        }
+        RecordStream sink(STDOUT_FILENO, journal_, request->id);
+        extractor_.Extract(request->path, &sink,
+                           (request->flags & protocol::kSkipLibrary) != 0
+                               ? FileExtractor::LibraryUse::Skip
+                               : FileExtractor::LibraryUse::Read);
+        sink.Finish();
+    }
+}
+
+void ConfinedReaders::Give(Reader& reader, std::uint32_t id, const char* frame,
+                           qsizetype size) const {
+    // Expected even when it cannot be sent: a reader that is gone left it unfinished.
+    reader.output.Expect(id);
+    WriteAll(reader.requests, frame, size);
+    if (!readersPerFolder_) {
+        close(reader.requests);
+        reader.requests = -1;
     }
 }
 
@@ -250,49 +298,41 @@ bool ConfinedReaders::Relay(int outFd) {
     if (got <= 0) {
         return false;
     }
-    // What comes once every request sent is finished would pass for the next
-    // file's record: it is dropped, and the reader with it. Anything else it
-    // sends, the parent finds broken by itself.
-    qsizetype end = 0;
-    bool stray = reader_.unfinished.empty();
-    if (!stray) {
-        end = got;
-        reader_.frames.Append(chunk, got);
-        // Only where frames end is needed here; the parent reads them.
-        while (const auto frame = reader_.frames.SkipNext()) {
-            if (frame->type == protocol::MessageType::FileDone &&
-                frame->id == reader_.unfinished.front()) {
-                reader_.unfinished.pop_front();
-                if (reader_.unfinished.empty()) {
-                    end = got - reader_.frames.pendingBytes();
-                    stray = end < got;
-                    break;
-                }
-            }
-        }
+    if (!reader_.output.Take(chunk, got)) {
+        Abandon();
     }
-    if (end > 0 && !WriteAll(outFd, chunk, end)) {
+    if (!WriteAll(outFd, reader_.output.TakePassed())) {
         kill(reader_.pid, SIGKILL);
         _exit(0);  // the parent is gone
-    }
-    if (stray) {
-        kill(reader_.pid, SIGKILL);
-        Reap();
     }
     return true;
 }
 
-void ConfinedReaders::Reap() {
+void ConfinedReaders::Reap(int outFd) {
+    const std::optional<QByteArray> rest = reader_.output.TakeRestOnClose();
+    if (rest && !WriteAll(outFd, *rest)) {
+        kill(reader_.pid, SIGKILL);
+        _exit(0);  // the parent is gone
+    }
+    // Nothing of it outlasts its file: it may have closed its output and gone
+    // on (the journal is the next file's).
+    kill(reader_.pid, SIGKILL);
     if (reader_.requests >= 0) {
         close(reader_.requests);
     }
     close(reader_.records);
     const int status = WaitFor(reader_.pid);
-    const bool unfinished = !reader_.unfinished.empty();
     reader_ = Reader{};
-    if (unfinished) {
+    if (!rest) {
+        DropSpare();
         EndLike(status);
     }
+}
+
+void ConfinedReaders::Abandon() {
+    kill(reader_.pid, SIGKILL);
+    DropSpare();
+    EndLike(WaitFor(reader_.pid));
 }
 
 void ConfinedReaders::Retire(int outFd) {
@@ -301,11 +341,20 @@ void ConfinedReaders::Retire(int outFd) {
     }
     close(reader_.requests);
     reader_.requests = -1;
-    while (reader_.pid > 0 && Relay(outFd)) {
+    while (Relay(outFd)) {
     }
-    if (reader_.pid > 0) {
-        Reap();
+    Reap(outFd);
+}
+
+void ConfinedReaders::DropSpare() {
+    if (spare_.pid <= 0) {
+        return;
     }
+    kill(spare_.pid, SIGKILL);
+    close(spare_.requests);
+    close(spare_.records);
+    WaitFor(spare_.pid);
+    spare_ = Reader{};
 }
 
 }  // namespace quorvid

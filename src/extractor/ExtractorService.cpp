@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QtEndian>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -28,6 +29,38 @@ bool WriteAll(int fd, const char* data, qsizetype size) {
 
 bool WriteAll(int fd, const QByteArray& bytes) {
     return WriteAll(fd, bytes.constData(), bytes.size());
+}
+
+namespace {
+
+// 1 when all of size came, 0 at the end of fd before any, -1 otherwise.
+int ReadExactly(int fd, char* into, qsizetype size) {
+    for (qsizetype done = 0; done < size;) {
+        const ssize_t got = read(fd, into + done, static_cast<size_t>(size - done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return got == 0 && done == 0 ? 0 : -1;
+        }
+        done += got;
+    }
+    return 1;
+}
+
+}  // namespace
+
+qsizetype ReadFrame(int fd, char* buffer, qsizetype capacity) {
+    const int begun = ReadExactly(fd, buffer, 4);
+    if (begun <= 0) {
+        return begun;
+    }
+    const std::uint32_t length = qFromLittleEndian<std::uint32_t>(buffer);
+    if (length > static_cast<std::uint64_t>(capacity - 4) ||
+        ReadExactly(fd, buffer + 4, length) != 1) {
+        return -1;
+    }
+    return 4 + static_cast<qsizetype>(length);
 }
 
 RecordStream::RecordStream(int outFd, JournalWriter* journal, std::uint32_t id)
@@ -82,17 +115,26 @@ bool SendRefused(int outFd, const QString& reason) {
 
 HelperArguments ParseHelperArguments(int argc, char** argv) {
     HelperArguments arguments;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        char* end = nullptr;
-        errno = 0;
-        const unsigned long long value = std::strtoull(argv[i + 1], &end, 10);
-        if (end == argv[i + 1] || *end != '\0' || errno != 0) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], protocol::kReadersPerFolderOption) == 0) {
+            arguments.readersPerFolder = true;
             continue;
         }
-        if (std::strcmp(argv[i], protocol::kJournalFdOption) == 0 && value > STDERR_FILENO &&
+        if (i + 1 >= argc) {
+            break;
+        }
+        const char* const name = argv[i];
+        const char* const text = argv[++i];
+        char* end = nullptr;
+        errno = 0;
+        const unsigned long long value = std::strtoull(text, &end, 10);
+        if (end == text || *end != '\0' || errno != 0) {
+            continue;
+        }
+        if (std::strcmp(name, protocol::kJournalFdOption) == 0 && value > STDERR_FILENO &&
             value < INT_MAX) {
             arguments.journalFd = static_cast<int>(value);
-        } else if (std::strcmp(argv[i], protocol::kMemoryLimitOption) == 0 && value > 0) {
+        } else if (std::strcmp(name, protocol::kMemoryLimitOption) == 0 && value > 0) {
             arguments.memoryLimitBytes = value;
         }
     }

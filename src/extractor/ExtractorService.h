@@ -36,6 +36,10 @@ class RecordStream : public ExtractionSink {
 // Writes all of data to fd, going on after interruptions; false when fd fails.
 bool WriteAll(int fd, const char* data, qsizetype size);
 bool WriteAll(int fd, const QByteArray& bytes);
+// Reads one whole frame from fd into buffer, its length first and then exactly
+// that many bytes, so that nothing after it is taken out of fd: its size, 0 at
+// the end of fd, -1 when fd fails or the frame does not fit.
+qsizetype ReadFrame(int fd, char* buffer, qsizetype capacity);
 
 // Sends the message that the helper is set up and confined, with what its
 // confinement lacks (empty when nothing).
@@ -47,6 +51,7 @@ bool SendRefused(int outFd, const QString& reason);
 struct HelperArguments {
     int journalFd = -1;  // none
     unsigned long long memoryLimitBytes = protocol::kDefaultMemoryLimitBytes;
+    bool readersPerFolder = false;  // benchmarks only
 };
 HelperArguments ParseHelperArguments(int argc, char** argv);
 

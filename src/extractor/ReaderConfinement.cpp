@@ -123,6 +123,15 @@ std::optional<QString> ReaderConfinement::Prepare(const QString& path) {
 }
 
 std::optional<QString> ReaderConfinement::Apply(const QString& path) const {
+    return Restrict(QFile::encodeName(FolderFromPath(path)), QFile::encodeName(path));
+}
+
+std::optional<QString> ReaderConfinement::ApplyToFolder() const {
+    return Restrict(folder_, {});
+}
+
+std::optional<QString> ReaderConfinement::Restrict(const QByteArray& folder,
+                                                   const QByteArray& file) const {
     QString problem;
     if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) {
         return Reason("no new privileges could not be set");
@@ -135,11 +144,10 @@ std::optional<QString> ReaderConfinement::Apply(const QString& path) const {
         if (!own) {
             return problem;
         }
-        const QByteArray folder = QFile::encodeName(FolderFromPath(path));
         const bool granted =
             AllowSystemData(*own) && own->Allow("/proc/self/mountinfo", kReadFile) &&
             own->Allow(folder.isEmpty() ? "/" : folder.constData(), kReadFile | kReadDir) &&
-            own->Allow(QFile::encodeName(path).constData(), kReadFile);
+            (file.isEmpty() || own->Allow(file.constData(), kReadFile));
         if (!granted) {
             return Reason("a Landlock rule could not be added");
         }

@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     extractor.WarmUp(self);
     quorvid::GioShell::WarmUp(self);
 
-    quorvid::ConfinedReaders readers(extractor, journal.get());
+    quorvid::ConfinedReaders readers(extractor, journal.get(), arguments.readersPerFolder);
     if (const auto problem = readers.Confine(self)) {
         quorvid::SendRefused(STDOUT_FILENO, *problem);
         return quorvid::ConfinedReaders::kNotConfinedExitCode;

@@ -24,62 +24,16 @@
 #include <map>
 
 #include "extractor/Landlock.h"
+#include "support/ProgramCopy.h"
 
 namespace quorvid {
 namespace {
 
 constexpr auto kSecret = "QUORVID-SECRET-4711";
 
-// The programs copied into a folder of their own, beside the stand-in library
-// (or beside nothing, when the system's library is wanted).
-class ProgramCopy {
-  public:
-    explicit ProgramCopy(bool takenOverLibrary, bool withHelper = true) {
-        Copy(QStringLiteral(QUORVID_BATCH_PROGRAM));
-        if (withHelper) {
-            Copy(QStringLiteral(QUORVID_EXTRACTOR));
-        }
-        if (takenOverLibrary) {
-            QFile::copy(QStringLiteral(QUORVID_TAKEN_OVER_LIBRARY),
-                        dir.filePath(QStringLiteral("libmediainfo.so.0")));
-        }
-    }
-    QString batch() const { return dir.filePath(QStringLiteral("quorvid-batch")); }
-    QString extractor() const { return dir.filePath(QStringLiteral("quorvid-extractor")); }
+using test::ProgramCopy;
 
-    // Processes started from this copy's programs that are still alive.
-    int AliveProcesses() const {
-        int alive = 0;
-        for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-            const QString exe = QFileInfo(QStringLiteral("/proc/") + entry + QStringLiteral("/exe"))
-                                    .symLinkTarget();
-            if (exe.startsWith(dir.path() + QLatin1Char('/'))) {
-                QFile stat(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
-                stat.open(QIODevice::ReadOnly);
-                const QByteArray line = stat.readAll();
-                alive += line.mid(line.lastIndexOf(')') + 2, 1) != "Z" ? 1 : 0;
-            }
-        }
-        return alive;
-    }
-    bool NoneAliveWithin(int milliseconds) const {
-        QElapsedTimer waited;
-        waited.start();
-        while (AliveProcesses() > 0 && waited.elapsed() < milliseconds) {
-            QThread::msleep(20);
-        }
-        return AliveProcesses() == 0;
-    }
-
-    QTemporaryDir dir;
-
-  private:
-    void Copy(const QString& program) {
-        const QString copy = dir.filePath(QFileInfo(program).fileName());
-        QFile::copy(program, copy);
-        QFile::setPermissions(copy, QFile::permissions(program));
-    }
-};
+const QString kTakenOverLibrary = QStringLiteral(QUORVID_TAKEN_OVER_LIBRARY);
 
 // A folder of hostile files, each naming one attempt, beside a stand-in for
 // the user's home and with a file of its own and a subfolder.
@@ -168,7 +122,7 @@ bool Killed(const BatchRun& run, const QString& path) {
 }
 
 TEST(HelperConfinementTest, EveryEscapeFromTheLibraryIsRefused) {
-    const ProgramCopy programs(true);
+    const ProgramCopy programs(kTakenOverLibrary);
     HostileFiles files;
     const QString secret = files.home() + QStringLiteral("/secret.txt");
     const QString sibling = files.media() + QStringLiteral("/sibling.txt");
@@ -275,7 +229,7 @@ TEST(HelperConfinementTest, EveryEscapeFromTheLibraryIsRefused) {
 }
 
 TEST(HelperConfinementTest, NothingArrivesInTheInputOfTheTerminalQuorvidBatchRunsIn) {
-    const ProgramCopy programs(true);
+    const ProgramCopy programs(kTakenOverLibrary);
     HostileFiles files;
     int master = -1;
     int terminal = -1;
@@ -342,7 +296,7 @@ TEST(HelperConfinementTest, NothingArrivesInTheInputOfTheTerminalQuorvidBatchRun
 
 TEST(HelperConfinementTest, NoReaderOutlivesQuorvidBatchStoppedByCtrlCOrKilled) {
     for (const int signal : {SIGINT, SIGKILL}) {
-        const ProgramCopy programs(true);
+        const ProgramCopy programs(kTakenOverLibrary);
         HostileFiles files;
         const QString hanging = files.Add(QStringLiteral("hang"));
         QProcess process;
@@ -379,8 +333,8 @@ TEST(HelperConfinementTest, ConfinedRowsEqualUnconfinedRowsCellForCell) {
         file.setFileTime(now, QFileDevice::FileAccessTime);
         media << copy;
     }
-    const ProgramCopy confined(false);
-    const ProgramCopy unconfined(false, false);
+    const ProgramCopy confined({});
+    const ProgramCopy unconfined({}, false);
     const BatchRun withHelpers = RunCopy(confined, media);
     const BatchRun withoutHelpers = RunCopy(unconfined, media);
     EXPECT_EQ(withHelpers.exitCode, 0) << withHelpers.err.constData();

@@ -20,6 +20,10 @@ struct ExtractorPoolOptions {
     int deadlineInWatchdogs = 5;
     // The ceiling of each helper's address space.
     unsigned long long memoryLimitBytes = protocol::kDefaultMemoryLimitBytes;
+    // Benchmarks alone: each reader reads a run of files of one folder, the
+    // cheaper and less safe way this exists to measure the default against
+    // (a reader per file, so that no file's code outlives it).
+    bool readersPerFolder = false;
     // A helper sending more than this for one file is broken or taken over.
     qint64 maxBytesPerFile = 64 * 1024 * 1024;
     // Where the helpers' diagnostics go, one line at a time with every control

@@ -90,6 +90,47 @@ bool IsEventKind(std::uint8_t kind) {
     return kind <= static_cast<std::uint8_t>(ExtractionEvent::Kind::Detail);
 }
 
+// The fields of one frame after its length; nothing when they do not fit its type.
+std::optional<Message> DecodeBody(const char* data, qsizetype size) {
+    FieldReader fields(data, size);
+    Message message;
+    message.type = static_cast<MessageType>(fields.Byte());
+    message.id = fields.Number();
+    switch (message.type) {
+        case MessageType::Extract:
+            message.flags = fields.Byte();
+            message.path = fields.Text();
+            break;
+        case MessageType::StepStarted:
+            message.step = static_cast<int>(fields.Number());
+            break;
+        case MessageType::Event: {
+            const std::uint8_t kind = fields.Byte();
+            if (!IsEventKind(kind)) {
+                return std::nullopt;
+            }
+            message.event.kind = static_cast<ExtractionEvent::Kind>(kind);
+            message.event.step = static_cast<int>(fields.Number());
+            message.event.cell = static_cast<int>(fields.Number());
+            message.event.header = fields.Text();
+            message.event.text = fields.Text();
+            break;
+        }
+        case MessageType::Ready:
+        case MessageType::Refused:
+            message.text = fields.Text();
+            break;
+        case MessageType::FileDone:
+            break;
+        default:
+            return std::nullopt;
+    }
+    if (!fields.good()) {
+        return std::nullopt;
+    }
+    return message;
+}
+
 }  // namespace
 
 QByteArray EncodeExtract(std::uint32_t id, const QString& path, std::uint8_t flags) {
@@ -158,10 +199,13 @@ void FrameReader::Consume(std::uint32_t length) {
     }
 }
 
-std::optional<FrameReader::Header> FrameReader::SkipNext() {
+std::optional<FrameReader::Header> FrameReader::SkipNext(QByteArray* copy) {
     const std::optional<std::uint32_t> length = NextLength();
     if (!length) {
         return std::nullopt;
+    }
+    if (copy != nullptr) {
+        copy->append(buffer_.constData() + position_, 4 + static_cast<qsizetype>(*length));
     }
     FieldReader fields(buffer_.constData() + position_ + 4, *length);
     const auto type = static_cast<MessageType>(fields.Byte());
@@ -175,49 +219,21 @@ std::optional<Message> FrameReader::Next() {
     if (!length) {
         return std::nullopt;
     }
-    FieldReader fields(buffer_.constData() + position_ + 4, *length);
-    const std::uint32_t frameLength = *length;
-    Message message;
-    const std::uint8_t type = fields.Byte();
-    message.type = static_cast<MessageType>(type);
-    message.id = fields.Number();
-    switch (message.type) {
-        case MessageType::Extract:
-            message.flags = fields.Byte();
-            message.path = fields.Text();
-            break;
-        case MessageType::StepStarted:
-            message.step = static_cast<int>(fields.Number());
-            break;
-        case MessageType::Event: {
-            const std::uint8_t kind = fields.Byte();
-            if (!IsEventKind(kind)) {
-                broken_ = true;
-                return std::nullopt;
-            }
-            message.event.kind = static_cast<ExtractionEvent::Kind>(kind);
-            message.event.step = static_cast<int>(fields.Number());
-            message.event.cell = static_cast<int>(fields.Number());
-            message.event.header = fields.Text();
-            message.event.text = fields.Text();
-            break;
-        }
-        case MessageType::Ready:
-        case MessageType::Refused:
-            message.text = fields.Text();
-            break;
-        case MessageType::FileDone:
-            break;
-        default:
-            broken_ = true;
-            return std::nullopt;
-    }
-    if (!fields.good()) {
+    std::optional<Message> message = DecodeBody(buffer_.constData() + position_ + 4, *length);
+    if (!message) {
         broken_ = true;
         return std::nullopt;
     }
-    Consume(frameLength);
+    Consume(*length);
     return message;
+}
+
+std::optional<Message> DecodeFrame(const char* frame, qsizetype size) {
+    if (size < 4 ||
+        qFromLittleEndian<std::uint32_t>(frame) != static_cast<std::uint32_t>(size - 4)) {
+        return std::nullopt;
+    }
+    return DecodeBody(frame + 4, size - 4);
 }
 
 }  // namespace quorvid::protocol

@@ -39,6 +39,12 @@ inline constexpr unsigned long long kDefaultMemoryLimitBytes = 2ULL * 1024 * 102
 inline constexpr int kOutOfMemoryExitCode = 75;
 // A frame longer than this is a broken or hostile helper, never a real record.
 inline constexpr std::uint32_t kMaxFrameBytes = 16 * 1024 * 1024;
+// A request is a path: far below this even where every character takes a
+// 16-bit unit. A helper reads a request whole into a buffer of this size.
+inline constexpr std::uint32_t kMaxRequestBytes = 64 * 1024;
+// Benchmarks only: one reader reads a run of files of one folder, as before
+// every file got a reader of its own, to measure that safe default against.
+inline constexpr auto kReadersPerFolderOption = "--readers-per-folder";
 
 struct Message {
     MessageType type = MessageType::Ready;
@@ -57,6 +63,10 @@ QByteArray EncodeStepStarted(std::uint32_t id, int step);
 QByteArray EncodeEvent(std::uint32_t id, const ExtractionEvent& event);
 QByteArray EncodeFileDone(std::uint32_t id);
 
+// Decodes one whole frame (its length first) that the caller holds, so that it
+// can clear the bytes afterwards; nothing when it is no valid message.
+std::optional<Message> DecodeFrame(const char* frame, qsizetype size);
+
 // Collects bytes as they come and cuts them into messages.
 class FrameReader {
   public:
@@ -67,12 +77,13 @@ class FrameReader {
     // is broken (see broken()).
     std::optional<Message> Next();
     // The type and request id of the next whole frame, passed over without
-    // reading its fields: for a process that only passes frames on.
+    // reading its fields: for a process that only passes frames on, which
+    // finds the frame's bytes appended to copy when given one.
     struct Header {
         MessageType type;
         std::uint32_t id;
     };
-    std::optional<Header> SkipNext();
+    std::optional<Header> SkipNext(QByteArray* copy = nullptr);
     bool broken() const { return broken_; }
     qsizetype pendingBytes() const { return buffer_.size() - position_; }
 

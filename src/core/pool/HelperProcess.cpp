@@ -31,6 +31,13 @@ QProcessEnvironment HelperEnvironment() {
             kept.insert(name, all.value(name));
         }
     }
+    // Each file's reader is a fresh fork of the helper: what the helper does
+    // once, no reader does again. Symbols are bound as the helper loads its
+    // libraries rather than in every reader, and the readers' allocations
+    // come in huge pages where the system gives them on request, a page
+    // fault for 2 MB instead of one for 4 kB.
+    kept.insert(QStringLiteral("LD_BIND_NOW"), QStringLiteral("1"));
+    kept.insert(QStringLiteral("GLIBC_TUNABLES"), QStringLiteral("glibc.malloc.hugetlb=1"));
     return kept;
 }
 
@@ -39,6 +46,9 @@ QStringList HelperArguments(const ExtractorPoolOptions& options, int journalFd) 
                              QString::number(options.memoryLimitBytes)};
     if (journalFd >= 0) {
         arguments << QString::fromLatin1(protocol::kJournalFdOption) << QString::number(journalFd);
+    }
+    if (options.readersPerFolder) {
+        arguments << QString::fromLatin1(protocol::kReadersPerFolderOption);
     }
     return arguments;
 }
