@@ -332,7 +332,8 @@ void ConfinedReaders::Reap(int outFd) {
 void ConfinedReaders::Abandon() {
     kill(reader_.pid, SIGKILL);
     DropSpare();
-    EndLike(WaitFor(reader_.pid));
+    WaitFor(reader_.pid);
+    _exit(protocol::kReaderMisbehavedExitCode);
 }
 
 void ConfinedReaders::Retire(int outFd) {

@@ -281,25 +281,38 @@ void ExtractorPool::EndAttempt(Ticket ticket, const HelperFailure& failure, bool
     Job& job = jobs_.at(ticket);
     if (!keptProtocol) {
         job.attempt.ForgetEvents();
+    } else if (failure.breakdown == HelperBreakdown::Misbehaved &&
+               job.attempt.libraryUse() == FileExtractor::LibraryUse::Read) {
+        // The file facts and details are read again, without the library.
+        job.attempt.ForgetEventsPast(ExtractionSource::Library);
     }
     KeepAttempt(job);
     if (!job.attempt.begun() && ++job.lostStarts < kLostStartsToGiveUp) {
         scheduler_.ReturnToFront({ticket});
         return;
     }
-    FailJob(ticket, DescribeHelperFailure(failure, job.attempt.source(), options_));
+    FailJob(ticket, failure);
 }
 
-void ExtractorPool::FailJob(Ticket ticket, const QString& description) {
+void ExtractorPool::FailJob(Ticket ticket, const HelperFailure& failure) {
     Job& job = jobs_.at(ticket);
     if (job.cancelled) {
         jobs_.erase(ticket);
         return;
     }
     const FileAttempt& attempt = job.attempt;
-    job.record.Fail(attempt.source(), attempt.step(), description);
+    const QString description = DescribeHelperFailure(failure, attempt.source(), options_);
+    const bool misbehaved = failure.breakdown == HelperBreakdown::Misbehaved;
+    if (misbehaved) {
+        // Said even where the source failed before: the earlier failure may
+        // have been the taken-over library's own words.
+        job.record.Record({ExtractionEvent::Kind::Failure, attempt.step(), 0, {}, description});
+    } else {
+        job.record.Fail(attempt.source(), attempt.step(), description);
+    }
+    // A library that misbehaved may have forged the later steps too.
     if (attempt.libraryUse() == FileExtractor::LibraryUse::Read &&
-        attempt.source() == ExtractionSource::Library) {
+        (attempt.source() == ExtractionSource::Library || misbehaved)) {
         // The row still gets the file facts and details, read without the library.
         job.attempt = FileAttempt(FileExtractor::LibraryUse::Skip, job.record.path());
         job.lostStarts = 0;

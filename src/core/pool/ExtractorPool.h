@@ -85,7 +85,7 @@ class ExtractorPool : public QObject {
     void GiveUp(Helper& helper, HelperFailure failure);
     bool TakeJournal(const Helper& helper, Ticket ticket, bool withEvents);
     void EndAttempt(Ticket ticket, const HelperFailure& failure, bool keptProtocol);
-    void FailJob(Ticket ticket, const QString& description);
+    void FailJob(Ticket ticket, const HelperFailure& failure);
     static void KeepAttempt(Job& job);
     void Bury(Helper& helper, Ending ending);
     void KillAll();

@@ -37,6 +37,9 @@ inline constexpr unsigned long long kDefaultMemoryLimitBytes = 2ULL * 1024 * 102
 // a file that makes the library want that much gets a report, not a row that
 // holds whatever the library kept after the failure.
 inline constexpr int kOutOfMemoryExitCode = 75;
+// The helper ends with this status when its reader sent what no reader may
+// (frames of another request, or anything after its end) and was killed.
+inline constexpr int kReaderMisbehavedExitCode = 77;
 // A frame longer than this is a broken or hostile helper, never a real record.
 inline constexpr std::uint32_t kMaxFrameBytes = 16 * 1024 * 1024;
 // A request is a path: far below this even where every character takes a

@@ -48,6 +48,11 @@ bool FileAttempt::Charge(qint64 bytes, qint64 budget) {
     return bytes_ <= budget;
 }
 
+void FileAttempt::ForgetEventsPast(ExtractionSource source) {
+    std::erase_if(events_,
+                  [&](const ExtractionEvent& event) { return SourceOfStep(event.step) > source; });
+}
+
 std::vector<ExtractionEvent> FileAttempt::TakeEvents() {
     std::vector<ExtractionEvent> events = std::move(events_);
     events_.clear();

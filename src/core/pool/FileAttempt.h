@@ -49,6 +49,8 @@ class FileAttempt {
     std::vector<ExtractionEvent> TakeEvents();
     // What was made cannot be believed.
     void ForgetEvents() { events_.clear(); }
+    // What was made after the steps of source cannot be believed.
+    void ForgetEventsPast(ExtractionSource source);
 
   private:
     Outcome Began(int step);

@@ -145,6 +145,10 @@ HelperFailure HelperProcess::HowItEnded() const {
     if (process.exitCode() == protocol::kOutOfMemoryExitCode) {
         return {HelperBreakdown::OutOfMemory, {}};
     }
+    if (process.exitCode() == protocol::kReaderMisbehavedExitCode) {
+        return {HelperBreakdown::Misbehaved,
+                QStringLiteral("frames of another file, or frames after its end")};
+    }
     return {HelperBreakdown::Stopped, QStringLiteral("exit code %1").arg(process.exitCode())};
 }
 
