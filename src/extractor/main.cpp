@@ -17,6 +17,7 @@
 #include "extractor/ConfinedReaders.h"
 #include "extractor/ExtractorService.h"
 #include "extractor/ResourceLimits.h"
+#include "extractor/WarmUpClips.h"
 
 int main(int argc, char** argv) {
     // Local files only: no desktop daemons to talk to once confined.
@@ -43,7 +44,7 @@ int main(int argc, char** argv) {
     // Whatever the libraries load on first use is loaded now, while it may be;
     // the library opens no file before it is confined.
     const QString self = QCoreApplication::applicationFilePath();
-    extractor.WarmUp(self);
+    extractor.WarmUp(self, quorvid::WarmUpClips());
     quorvid::GioShell::WarmUp(self);
 
     quorvid::ConfinedReaders readers(extractor, journal.get(), arguments.readersPerFolder);

@@ -54,3 +54,22 @@ printf 'This is plain text, not a video.\n' >"$here/not-a-video.mp4"
 rm -f "$samples"/*
 make_set "$samples"
 mv "$samples/clip with spaces.mkv" "$samples/h264-vorbis.mkv"
+
+# The clips the helper reads from memory as it starts, one per common container,
+# so that the library's tables of each format are built once in the helper and
+# not again in every reader forked from it.
+warm="$here/../../resources/warm-up"
+mkdir -p "$warm"
+small="-f lavfi -i testsrc=size=32x32:rate=10:duration=0.3"
+beep="-f lavfi -i sine=frequency=440:sample_rate=44100:duration=0.3"
+h264="-c:v libx264 -preset veryfast -crf 45 -pix_fmt yuv420p"
+for container in mp4 mov ts; do
+    ff $small $beep $common $h264 -c:a aac -b:a 16k -ac 1 -shortest "$warm/clip.$container"
+done
+ff $small $beep $common $h264 -c:a libvorbis -ac 1 -shortest "$warm/clip.mkv"
+ff $small $beep $common -c:v libvpx -b:v 20k -c:a libopus -ac 1 -shortest "$warm/clip.webm"
+ff $small $beep $common -c:v mpeg4 -q:v 31 -c:a libmp3lame -b:a 16k -ac 1 -shortest "$warm/clip.avi"
+ff $small $beep $common -c:v mpeg2video -q:v 31 -c:a mp2 -b:a 32k -ac 1 -shortest "$warm/clip.mpg"
+ff $small $beep $common -c:v flv1 -q:v 31 -c:a libmp3lame -b:a 16k -ac 1 -ar 22050 -shortest \
+    "$warm/clip.flv"
+ff $small $beep $common -c:v wmv2 -q:v 31 -c:a wmav2 -b:a 32k -ac 1 -shortest "$warm/clip.wmv"

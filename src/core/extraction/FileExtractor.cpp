@@ -62,12 +62,24 @@ FileExtraction FileExtractor::Extract(const QString& path, ExtractionSink* sink,
     return record;
 }
 
-void FileExtractor::WarmUp(const QString& path) const {
+void FileExtractor::WarmUp(const QString& path, const std::vector<QByteArray>& clips) const {
     try {
         library_.MediaInfo_Delete(library_.MediaInfo_New());
         // Listing every parameter builds the tables of every kind of stream,
         // which a reader would otherwise build again for each file.
         library_.MediaInfo_Option(nullptr, L"Info_Parameters", L"");
+        // So does each format's parser, and the texts of the catalogue's fields.
+        for (const QByteArray& clip : clips) {
+            const MediaInfoHandle handle = library_.MediaInfo_New();
+            library_.MediaInfo_Open_Buffer(handle, clip);
+            for (const CatalogueField& field : FieldCatalogue()) {
+                if (field.source == FieldSource::Library) {
+                    library_.ReadField(handle, field.stream, field.parameter);
+                }
+            }
+            library_.MediaInfo_Close(handle);
+            library_.MediaInfo_Delete(handle);
+        }
     } catch (const StepFailure&) {
         // No library: each file's library steps will say so.
     }

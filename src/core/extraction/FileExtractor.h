@@ -29,8 +29,10 @@ class FileExtractor {
     static int FirstStep(LibraryUse libraryUse);
 
     // Loads what the library and the file facts load on first use, while the
-    // process may still load; the library opens no file.
-    void WarmUp(const QString& path) const;
+    // process may still load; the library opens no file. clips: whole media
+    // files in memory, one per format worth building the library's tables for,
+    // read as the catalogue reads a file.
+    void WarmUp(const QString& path, const std::vector<QByteArray>& clips = {}) const;
 
   private:
     void ReadLibraryFields(FileExtraction& record) const;

@@ -102,6 +102,14 @@ void MediaInfoLibrary::MediaInfo_Open(MediaInfoHandle handle, const QString& pat
     open(handle, file.c_str());
 }
 
+void MediaInfoLibrary::MediaInfo_Open_Buffer(MediaInfoHandle handle, const QByteArray& bytes) {
+    const auto openBuffer = Resolve<mediainfo_entry::Open_Buffer>("MediaInfo_Open_Buffer");
+    if (handle != nullptr) {
+        const auto* begin = reinterpret_cast<const unsigned char*>(bytes.constData());
+        openBuffer(handle, begin, static_cast<std::size_t>(bytes.size()), nullptr, 0);
+    }
+}
+
 const wchar_t* MediaInfoLibrary::MediaInfo_Get(MediaInfoHandle handle, StreamKind kind,
                                                std::size_t streamNumber, const wchar_t* parameter,
                                                int kindOfInfo, int kindOfSearch) {

@@ -61,6 +61,8 @@ class MediaInfoLibrary {
     // block or read without end. Other paths leave the handle empty. A regular
     // file that may not be read throws StepFailure with the system's reason.
     void MediaInfo_Open(MediaInfoHandle handle, const QString& path);
+    // Reads a whole file held in memory; for the program's own clips alone.
+    void MediaInfo_Open_Buffer(MediaInfoHandle handle, const QByteArray& bytes);
     const wchar_t* MediaInfo_Get(MediaInfoHandle handle, StreamKind kind, std::size_t streamNumber,
                                  const wchar_t* parameter, int kindOfInfo, int kindOfSearch);
     void MediaInfo_Close(MediaInfoHandle handle);

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QByteArray>
+#include <vector>
+
+namespace quorvid {
+
+// The program's own small clips, one per common container, built into the
+// helper (resources/warm-up/, made by the media script). The helper reads them
+// before its readers fork, so that no reader builds the library's tables of a
+// format again: on this kind of machine a reader pays for every page it writes.
+std::vector<QByteArray> WarmUpClips();
+
+}  // namespace quorvid
