@@ -111,14 +111,16 @@ microseconds StorageModel::TakeHead(const Waiter& request, bool& abandoned) {
     waiting_.remove(&request);
     working_ = true;
     microseconds work{0};
-    if (!request.read || request.target != head_) {
+    if (!request.read) {
+        return work;
+    }
+    if (request.target != head_) {
         work += Milliseconds(settings_.seekMs);
-        counters_.AddSeek(request.read);
+        counters_.AddSeek(true);
     }
     work += microseconds(static_cast<std::int64_t>(static_cast<double>(request.bytes) /
                                                    settings_.megabytesPerSecond));
-    head_ = request.read ? HeadPosition{request.target.file, request.target.offset + request.bytes}
-                         : HeadPosition{};
+    head_ = HeadPosition{request.target.file, request.target.offset + request.bytes};
     return work;
 }
 

@@ -5,8 +5,9 @@
 //   by side, as a file server on a network does;
 // - a disk: one head serves one request at a time. A read that continues
 //   where the head stopped (same file, next offset) costs only its transfer;
-//   any other read costs a seek first, and a metadata request costs a seek and
-//   leaves the head elsewhere.
+//   any other read costs a seek first. Metadata requests wait their turn but
+//   cost nothing and leave the head where it is: a system keeps a disk's inode
+//   tables in its cache once read, and the seeks that cost are between data.
 
 #include <atomic>
 #include <chrono>

@@ -26,7 +26,7 @@ struct BatchOptions {
     bool merge = false;
     // --list-files: the paths of the files a run would read, and no row.
     bool listFiles = false;
-    // The helper processes that read the files; 0: one per core.
+    // Files read at once; 0: as their storage keeps up with.
     int jobs = 0;
     // A file whose reading makes no progress for this long is given up.
     std::chrono::milliseconds fileTimeout = std::chrono::seconds(60);

@@ -198,6 +198,9 @@ void BatchRun::Extract(SafeFileWriter& output) {
             std::optional<FileExtraction> extraction;
             while (!extraction) {
                 ThrowWhenInterrupted();
+                if (helpers_ != nullptr) {
+                    progress_.SetReading(helpers_->ReadingSaid());
+                }
                 progress_.Show(taken, total, FileNameFromPath(path));
                 extraction = feed.Take(static_cast<int>(read), path, kProgressTick);
             }

@@ -75,6 +75,9 @@ void ProgressLine::Show(qsizetype done, qsizetype total, const QString& currentN
     if (!timeLeft.isEmpty()) {
         line += QStringLiteral(", ") + timeLeft;
     }
+    if (!reading_.isEmpty()) {
+        line += QStringLiteral(", ") + reading_;
+    }
     line += QStringLiteral("  ");
     // A name with control characters would move the cursor.
     line += TerminalText(currentName);

@@ -14,12 +14,16 @@ class ProgressLine {
 
     // The pace is measured from the first call.
     void Show(qsizetype done, qsizetype total, const QString& currentName);
+    // How many files are read at once, as the helpers chose it ("8 files at
+    // once"), said on the line from now on; empty for nothing.
+    void SetReading(const QString& reading) { reading_ = reading; }
     // Then, for the formats whose rows wait for the last one: rows written.
     void ShowWriting(qsizetype written, qsizetype total);
     // Takes the line off the screen, e.g. before another message is written.
     void Clear();
 
   private:
+    QString reading_;
     // At most ten times a second, and only on a terminal.
     bool DrawDue();
     void Draw(QString line);

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QThread>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -14,6 +16,7 @@
 #include "core/extraction/GioShell.h"
 #include "core/extraction/MediaInfoDLL.h"
 #include "core/pool/ExtractorPool.h"
+#include "core/pool/ExtractorProtocol.h"
 
 namespace quorvid {
 namespace {
@@ -101,7 +104,16 @@ std::unique_ptr<ExtractorPool> StartHelpers(const BatchOptions& options,
                                             const QString& programFolder, BatchRun*& run) {
     ExtractorPoolOptions helpers = ProgramExtractorOptions(programFolder);
     helpers.watchdog = options.fileTimeout;
-    helpers.helperCount = options.jobs;
+    if (options.jobs > 0) {
+        // The user's count of files at once, over a helper per processor at
+        // most, each running its share of the readers.
+        const int processors = std::max(1, QThread::idealThreadCount());
+        helpers.filesAtOnce = options.jobs;
+        helpers.helperCount =
+            std::max(std::min(options.jobs, processors),
+                     (options.jobs + protocol::kMostJournals - 1) / protocol::kMostJournals);
+        helpers.readersPerHelper = (options.jobs + helpers.helperCount - 1) / helpers.helperCount;
+    }
     helpers.diagnostics = [&run](const QString& line) {
         const QString text = QStringLiteral("extraction helper: ") + line;
         if (run != nullptr) {

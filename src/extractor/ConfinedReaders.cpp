@@ -8,12 +8,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <QByteArray>
+#include <QFile>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
 
+#include "core/extraction/GioShell.h"
 #include "core/pool/ExtractorProtocol.h"
 #include "extractor/ExtractorService.h"
 #include "extractor/SyscallFilter.h"
@@ -34,16 +38,15 @@ int ThreadCount() {
     return count;
 }
 
-// Ends the helper as its reader ended, so that the parent reports the file as
-// it would have had the helper read it.
-[[noreturn]] void EndLike(int status) {
+// How a reader that left its request unfinished ended, for the parent.
+QByteArray EndOf(std::uint32_t id, int status) {
     if (WIFSIGNALED(status)) {
-        const int signal = WTERMSIG(status);
-        ::signal(signal, SIG_DFL);
-        kill(getpid(), signal);
-        _exit(128 + signal);
+        return protocol::EncodeReaderEnded(id, protocol::ReaderEnd::Signaled,
+                                           static_cast<std::uint32_t>(WTERMSIG(status)));
     }
-    _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 1);
+    return protocol::EncodeReaderEnded(
+        id, protocol::ReaderEnd::Exited,
+        static_cast<std::uint32_t>(WIFEXITED(status) ? WEXITSTATUS(status) : 1));
 }
 
 int WaitFor(pid_t pid) {
@@ -51,6 +54,26 @@ int WaitFor(pid_t pid) {
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     return status;
+}
+
+// The most of a file asked for ahead of the library: every byte of a clip, the
+// head of a film.
+constexpr off_t kReadAheadBytes = 8 * 1024 * 1024;
+
+// Asks the system for the file's first bytes at once, as one stream: on a
+// share in large requests side by side, on a single head without a seek
+// between the library's small reads.
+void ReadAhead(const QString& path) {
+    const int fd =
+        open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return;
+    }
+    struct stat status {};
+    if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+        posix_fadvise(fd, 0, std::min<off_t>(status.st_size, kReadAheadBytes), POSIX_FADV_WILLNEED);
+    }
+    close(fd);
 }
 
 // Its bytes are gone once it is handed on: a reader forked later finds none.
@@ -62,9 +85,15 @@ void Wipe(QString& text) {
 
 }  // namespace
 
-ConfinedReaders::ConfinedReaders(const FileExtractor& extractor, JournalWriter* journal,
-                                 bool readersPerFolder)
-    : extractor_(extractor), journal_(journal), readersPerFolder_(readersPerFolder) {}
+ConfinedReaders::ConfinedReaders(const FileExtractor& extractor,
+                                 std::vector<JournalWriter*> journals, bool readersPerFolder)
+    : extractor_(extractor),
+      journals_(journals.empty() ? std::vector<JournalWriter*>{nullptr} : std::move(journals)),
+      readersPerFolder_(readersPerFolder) {
+    if (readersPerFolder_) {
+        journals_.resize(1);
+    }
+}
 
 QString ConfinedReaders::note() const {
     return confinement_.hasLandlock()
@@ -130,88 +159,100 @@ std::optional<QString> ConfinedReaders::Confine(const QString& probePath) {
 
 int ConfinedReaders::Serve(int inFd, int outFd) {
     bool requestsOpen = true;
-    while (requestsOpen || reader_.pid > 0) {
-        // One file's reader at a time: the next request waits in the pipe.
-        const bool takeRequest = requestsOpen && (readersPerFolder_ || reader_.pid <= 0);
-        pollfd watched[2] = {{takeRequest ? inFd : -1, POLLIN, 0},
-                             {reader_.pid > 0 ? reader_.records : -1, POLLIN, 0}};
-        if (poll(watched, 2, -1) < 0) {
+    std::vector<pollfd> watched;
+    while (requestsOpen || !readers_.empty()) {
+        FinishEnded(outFd);
+        // A request is taken only when a reader can be given it: the others
+        // wait in the pipe, not in this process's memory.
+        const bool takeRequest =
+            requestsOpen && (readers_.size() < journals_.size() || readersPerFolder_);
+        watched.assign(1, {takeRequest ? inFd : -1, POLLIN, 0});
+        for (const Reader& reader : readers_) {
+            watched.push_back({reader.records, POLLIN, 0});
+        }
+        if (poll(watched.data(), watched.size(), -1) < 0) {
             if (errno == EINTR) {
                 continue;
             }
+            EndAll();
             return 1;
         }
-        if (watched[1].revents != 0 && !Relay(outFd)) {
-            Reap(outFd);
+        for (size_t i = 0; i < readers_.size(); ++i) {
+            if (watched[i + 1].revents != 0 && !Relay(readers_[i], outFd) && !readers_[i].endedBy) {
+                readers_[i].closed = true;
+            }
         }
+        FinishEnded(outFd);
         if (watched[0].revents == 0) {
             continue;
         }
-        const Requests requests = TakeRequest(inFd, outFd);
+        const Requests requests = TakeRequest(inFd);
         if (requests == Requests::Broken) {
-            DropSpare();
+            EndAll();
             return 2;
         }
         requestsOpen = requests == Requests::Open;
     }
-    DropSpare();
     return 0;
 }
 
-ConfinedReaders::Requests ConfinedReaders::TakeRequest(int inFd, int outFd) {
+ConfinedReaders::Requests ConfinedReaders::TakeRequest(int inFd) {
     char frame[protocol::kMaxRequestBytes];
     const qsizetype size = ReadFrame(inFd, frame, sizeof frame);
     if (size == 0) {
-        if (reader_.requests >= 0) {
-            close(reader_.requests);
-            reader_.requests = -1;
+        for (Reader& reader : readers_) {
+            if (reader.requests >= 0) {
+                close(reader.requests);
+                reader.requests = -1;
+            }
         }
         return Requests::Closed;
     }
     std::optional<protocol::Message> request =
         size > 0 ? protocol::DecodeFrame(frame, size) : std::nullopt;
-    const bool extract = request && request->type == protocol::MessageType::Extract;
-    if (extract) {
-        Dispatch(*request, frame, size, outFd);
+    const bool known = request && (request->type == protocol::MessageType::Extract ||
+                                   request->type == protocol::MessageType::Abandon);
+    if (known && request->type == protocol::MessageType::Extract) {
+        Dispatch(*request, frame, size);
+    } else if (known) {
+        Abandon(request->id);
     }
     explicit_bzero(frame, static_cast<size_t>(std::max<qsizetype>(size, 0)));
     if (request) {
         Wipe(request->path);
     }
-    if (!extract) {
-        return Requests::Broken;
-    }
-    if (spareWanted_ && spare_.pid <= 0) {
-        spare_ = Fork(nullptr, std::nullopt);
-    }
-    return Requests::Open;
+    return known ? Requests::Open : Requests::Broken;
 }
 
-void ConfinedReaders::Dispatch(const protocol::Message& request, const char* frame, qsizetype size,
-                               int outFd) {
+void ConfinedReaders::Dispatch(const protocol::Message& request, const char* frame,
+                               qsizetype size) {
     const bool covered = confinement_.Covers(request.path);
-    if (readersPerFolder_) {
-        if (reader_.pid > 0 && reader_.requests >= 0 &&
-            reader_.generation == confinement_.generation() && covered) {
-            Give(reader_, request.id, frame, size);
-            return;
+    if (readersPerFolder_ && covered) {
+        for (Reader& reader : readers_) {
+            if (reader.requests >= 0 && reader.generation == confinement_.generation()) {
+                Give(reader, request.id, frame, size);
+                return;
+            }
         }
-        Retire(outFd);
     }
-    const bool spareFits = spare_.pid > 0 && spare_.generation == confinement_.generation();
-    if (covered && spareFits) {
-        reader_ = std::exchange(spare_, Reader{});
-    } else {
-        DropSpare();
-        const std::optional<QString> unprepared = confinement_.Prepare(request.path);
-        reader_ = Fork(&request.path, unprepared);
+    const int slot = readersPerFolder_ ? 0 : request.slot;
+    if (slot >= static_cast<int>(journals_.size())) {
+        // A slot the helper has no journal for: the parent and helper disagree.
+        readers_.push_back(Reader{});
+        readers_.back().id = request.id;
+        readers_.back().endedBy = protocol::ReaderEnd::Misbehaved;
+        return;
     }
-    // A spare pays where a run of files of one folder goes on.
-    spareWanted_ = covered && !readersPerFolder_;
-    Give(reader_, request.id, frame, size);
+    const std::optional<QString> unprepared =
+        covered ? std::nullopt : confinement_.Prepare(request.path);
+    // What the files of a folder share is read once, here, not in every reader.
+    extractor_.PrepareFolderOf(request.path);
+    GioShell::PrepareFolderOf(request.path);
+    readers_.push_back(Fork(request.path, slot, unprepared));
+    Give(readers_.back(), request.id, frame, size);
 }
 
-ConfinedReaders::Reader ConfinedReaders::Fork(const QString* path,
+ConfinedReaders::Reader ConfinedReaders::Fork(const QString& path, int slot,
                                               const std::optional<QString>& unprepared) const {
     int requests[2];
     int records[2];
@@ -229,7 +270,7 @@ ConfinedReaders::Reader ConfinedReaders::Fork(const QString* path,
         if (getppid() != helper) {
             _exit(1);
         }
-        RunReader(path, unprepared, requests[0], records[1]);
+        RunReader(path, slot, unprepared, requests[0], records[1]);
     }
     close(requests[0]);
     close(records[1]);
@@ -242,23 +283,29 @@ ConfinedReaders::Reader ConfinedReaders::Fork(const QString* path,
     return reader;
 }
 
-void ConfinedReaders::RunReader(const QString* path, const std::optional<QString>& unprepared,
-                                int requests, int records) const {
+void ConfinedReaders::RunReader(const QString& path, int slot,
+                                const std::optional<QString>& unprepared, int requests,
+                                int records) const {
+    // Its own file's journal is the only one it keeps: no reader can write
+    // what the parent would take for another file's.
+    for (size_t i = 0; i < journals_.size(); ++i) {
+        if (static_cast<int>(i) != slot && journals_[i] != nullptr) {
+            journals_[i]->Release();
+        }
+    }
     dup2(requests, STDIN_FILENO);
     dup2(records, STDOUT_FILENO);
-    const std::optional<QString> problem =
-        unprepared ? unprepared
-                   : (path != nullptr ? confinement_.Apply(*path) : confinement_.ApplyToFolder());
+    const std::optional<QString> problem = unprepared ? unprepared : confinement_.Apply(path);
     if (problem) {
         const QByteArray line = "the reader could not confine itself: " + problem->toUtf8() + "\n";
         WriteAll(STDERR_FILENO, line.constData(), line.size());
         _exit(kNotConfinedExitCode);
     }
-    ReadRequests();
+    ReadRequests(slot);
 }
 
 // Only requests the helper let through reach it, each for a file its rules cover.
-void ConfinedReaders::ReadRequests() const {
+void ConfinedReaders::ReadRequests(int slot) const {
     char frame[protocol::kMaxRequestBytes];
     for (;;) {
         const qsizetype size = ReadFrame(STDIN_FILENO, frame, sizeof frame);
@@ -269,11 +316,14 @@ void ConfinedReaders::ReadRequests() const {
             close(STDOUT_FILENO);
             _exit(size == 0 ? 0 : 1);
         }
-        RecordStream sink(STDOUT_FILENO, journal_, request->id);
-        extractor_.Extract(request->path, &sink,
-                           (request->flags & protocol::kSkipLibrary) != 0
-                               ? FileExtractor::LibraryUse::Skip
-                               : FileExtractor::LibraryUse::Read);
+        RecordStream sink(STDOUT_FILENO, journals_[static_cast<size_t>(slot)], request->id);
+        const bool library = (request->flags & protocol::kSkipLibrary) == 0;
+        if (library) {
+            ReadAhead(request->path);
+        }
+        extractor_.Extract(
+            request->path, &sink,
+            library ? FileExtractor::LibraryUse::Read : FileExtractor::LibraryUse::Skip);
         sink.Finish();
     }
 }
@@ -282,6 +332,7 @@ void ConfinedReaders::Give(Reader& reader, std::uint32_t id, const char* frame,
                            qsizetype size) const {
     // Expected even when it cannot be sent: a reader that is gone left it unfinished.
     reader.output.Expect(id);
+    reader.id = id;
     WriteAll(reader.requests, frame, size);
     if (!readersPerFolder_) {
         close(reader.requests);
@@ -289,73 +340,82 @@ void ConfinedReaders::Give(Reader& reader, std::uint32_t id, const char* frame,
     }
 }
 
-bool ConfinedReaders::Relay(int outFd) {
+bool ConfinedReaders::Relay(Reader& reader, int outFd) {
+    if (reader.endedBy || reader.pid <= 0) {
+        return false;
+    }
     char chunk[64 * 1024];
     ssize_t got = 0;
     do {
-        got = read(reader_.records, chunk, sizeof chunk);
+        got = read(reader.records, chunk, sizeof chunk);
     } while (got < 0 && errno == EINTR);
     if (got <= 0) {
         return false;
     }
-    if (!reader_.output.Take(chunk, got)) {
-        Abandon();
-    }
-    if (!WriteAll(outFd, reader_.output.TakePassed())) {
-        kill(reader_.pid, SIGKILL);
+    const bool allowed = reader.output.Take(chunk, got);
+    if (!WriteAll(outFd, reader.output.TakePassed())) {
+        EndAll();
         _exit(0);  // the parent is gone
+    }
+    if (!allowed) {
+        kill(reader.pid, SIGKILL);
+        reader.endedBy = protocol::ReaderEnd::Misbehaved;
+        return false;
     }
     return true;
 }
 
-void ConfinedReaders::Reap(int outFd) {
-    const std::optional<QByteArray> rest = reader_.output.TakeRestOnClose();
-    if (rest && !WriteAll(outFd, *rest)) {
-        kill(reader_.pid, SIGKILL);
+void ConfinedReaders::Finish(Reader& reader, int outFd) {
+    const std::optional<QByteArray> rest =
+        reader.endedBy ? std::nullopt : reader.output.TakeRestOnClose();
+    int status = 0;
+    if (reader.pid > 0) {
+        // Nothing of it outlasts its file: it may have closed its output and
+        // gone on (its journal is the next file's).
+        kill(reader.pid, SIGKILL);
+        if (reader.requests >= 0) {
+            close(reader.requests);
+        }
+        close(reader.records);
+        status = WaitFor(reader.pid);
+    }
+    // Its file is done only once it is gone.
+    const QByteArray end = reader.endedBy
+                               ? protocol::EncodeReaderEnded(reader.id, *reader.endedBy, 0)
+                           : rest ? *rest
+                                  : EndOf(reader.id, status);
+    if (!WriteAll(outFd, end)) {
+        EndAll();
         _exit(0);  // the parent is gone
     }
-    // Nothing of it outlasts its file: it may have closed its output and gone
-    // on (the journal is the next file's).
-    kill(reader_.pid, SIGKILL);
-    if (reader_.requests >= 0) {
-        close(reader_.requests);
-    }
-    close(reader_.records);
-    const int status = WaitFor(reader_.pid);
-    reader_ = Reader{};
-    if (!rest) {
-        DropSpare();
-        EndLike(status);
+}
+
+void ConfinedReaders::FinishEnded(int outFd) {
+    for (size_t i = readers_.size(); i-- > 0;) {
+        if (readers_[i].closed || readers_[i].endedBy) {
+            Finish(readers_[i], outFd);
+            readers_.erase(readers_.begin() + static_cast<std::ptrdiff_t>(i));
+        }
     }
 }
 
-void ConfinedReaders::Abandon() {
-    kill(reader_.pid, SIGKILL);
-    DropSpare();
-    WaitFor(reader_.pid);
-    _exit(protocol::kReaderMisbehavedExitCode);
+void ConfinedReaders::Abandon(std::uint32_t id) {
+    for (Reader& reader : readers_) {
+        if (reader.id == id && reader.pid > 0 && !reader.endedBy) {
+            kill(reader.pid, SIGKILL);
+            reader.endedBy = protocol::ReaderEnd::Abandoned;
+        }
+    }
 }
 
-void ConfinedReaders::Retire(int outFd) {
-    if (reader_.pid <= 0) {
-        return;
+void ConfinedReaders::EndAll() {
+    for (Reader& reader : readers_) {
+        if (reader.pid > 0) {
+            kill(reader.pid, SIGKILL);
+            WaitFor(reader.pid);
+        }
     }
-    close(reader_.requests);
-    reader_.requests = -1;
-    while (Relay(outFd)) {
-    }
-    Reap(outFd);
-}
-
-void ConfinedReaders::DropSpare() {
-    if (spare_.pid <= 0) {
-        return;
-    }
-    kill(spare_.pid, SIGKILL);
-    close(spare_.requests);
-    close(spare_.records);
-    WaitFor(spare_.pid);
-    spare_ = Reader{};
+    readers_.clear();
 }
 
 }  // namespace quorvid

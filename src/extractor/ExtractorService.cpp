@@ -133,7 +133,9 @@ HelperArguments ParseHelperArguments(int argc, char** argv) {
         }
         if (std::strcmp(name, protocol::kJournalFdOption) == 0 && value > STDERR_FILENO &&
             value < INT_MAX) {
-            arguments.journalFd = static_cast<int>(value);
+            if (arguments.journalFds.size() < protocol::kMostJournals) {
+                arguments.journalFds.push_back(static_cast<int>(value));
+            }
         } else if (std::strcmp(name, protocol::kMemoryLimitOption) == 0 && value > 0) {
             arguments.memoryLimitBytes = value;
         }

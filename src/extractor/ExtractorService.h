@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <cstdint>
+#include <vector>
 
 #include "core/extraction/FileExtractor.h"
 #include "core/pool/ExtractionJournal.h"
@@ -49,7 +50,7 @@ bool SendRefused(int outFd, const QString& reason);
 
 // What the parent says on a helper's command line.
 struct HelperArguments {
-    int journalFd = -1;  // none
+    std::vector<int> journalFds;  // one per reader it may run at once
     unsigned long long memoryLimitBytes = protocol::kDefaultMemoryLimitBytes;
     bool readersPerFolder = false;  // benchmarks only
 };

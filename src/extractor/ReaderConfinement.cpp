@@ -126,10 +126,6 @@ std::optional<QString> ReaderConfinement::Apply(const QString& path) const {
     return Restrict(QFile::encodeName(FolderFromPath(path)), QFile::encodeName(path));
 }
 
-std::optional<QString> ReaderConfinement::ApplyToFolder() const {
-    return Restrict(folder_, {});
-}
-
 std::optional<QString> ReaderConfinement::Restrict(const QByteArray& folder,
                                                    const QByteArray& file) const {
     QString problem;

@@ -37,9 +37,6 @@ class ReaderConfinement {
     // file rules, then the reader's system-call filter, for good. Closes every
     // descriptor but standard input, output and error.
     std::optional<QString> Apply(const QString& path) const;
-    // The same in a reader forked before its file is known: it may read any
-    // file that Covers() admits while the rules are current.
-    std::optional<QString> ApplyToFolder() const;
 
   private:
     bool AllowSystemData(landlock::Ruleset& rules) const;

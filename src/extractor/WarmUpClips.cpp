@@ -11,14 +11,14 @@ static void RegisterWarmUpClips() {
 
 namespace quorvid {
 
-std::vector<QByteArray> WarmUpClips() {
+std::vector<std::pair<QString, QByteArray>> WarmUpClips() {
     RegisterWarmUpClips();
-    std::vector<QByteArray> clips;
+    std::vector<std::pair<QString, QByteArray>> clips;
     const QDir folder(QStringLiteral(":/warm-up"));
     for (const QString& name : folder.entryList(QDir::Files, QDir::Name)) {
         QFile clip(folder.filePath(name));
         if (clip.open(QIODevice::ReadOnly)) {
-            clips.push_back(clip.readAll());
+            clips.emplace_back(name, clip.readAll());
         }
     }
     return clips;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
+#include <utility>
 #include <vector>
 
 namespace quorvid {
@@ -9,6 +11,7 @@ namespace quorvid {
 // helper (resources/warm-up/, made by the media script). The helper reads them
 // before its readers fork, so that no reader builds the library's tables of a
 // format again: on this kind of machine a reader pays for every page it writes.
-std::vector<QByteArray> WarmUpClips();
+// Each clip with its file name.
+std::vector<std::pair<QString, QByteArray>> WarmUpClips();
 
 }  // namespace quorvid

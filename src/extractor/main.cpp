@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "core/extraction/FileExtractor.h"
 #include "core/extraction/GioShell.h"
@@ -24,13 +25,17 @@ int main(int argc, char** argv) {
     setenv("GIO_USE_VFS", "local", 1);
     // A reader that ended (the filter killed it) must not take its helper with
     // it by another signal: a write to its closed pipe fails instead, and the
-    // helper ends as the reader did.
+    // parent hears how the reader ended.
     signal(SIGPIPE, SIG_IGN);
     QCoreApplication application(argc, argv);
     const quorvid::HelperArguments arguments = quorvid::ParseHelperArguments(argc, argv);
-    // Mapped before confinement; the descriptor is closed once it is.
-    const std::unique_ptr<quorvid::JournalWriter> journal =
-        arguments.journalFd >= 0 ? quorvid::JournalWriter::Open(arguments.journalFd) : nullptr;
+    // Mapped before confinement; the descriptors are closed once they are.
+    std::vector<std::unique_ptr<quorvid::JournalWriter>> journals;
+    std::vector<quorvid::JournalWriter*> journalOfSlot;
+    for (const int fd : arguments.journalFds) {
+        journals.push_back(quorvid::JournalWriter::Open(fd));
+        journalOfSlot.push_back(journals.back().get());
+    }
     if (!quorvid::LimitResources(arguments.memoryLimitBytes)) {
         std::fprintf(stderr, "the resource limits could not be set\n");
     }
@@ -44,10 +49,12 @@ int main(int argc, char** argv) {
     // Whatever the libraries load on first use is loaded now, while it may be;
     // the library opens no file before it is confined.
     const QString self = QCoreApplication::applicationFilePath();
-    extractor.WarmUp(self, quorvid::WarmUpClips());
+    const auto clips = quorvid::WarmUpClips();
+    extractor.WarmUp(self, clips);
     quorvid::GioShell::WarmUp(self);
+    quorvid::GioShell::WarmUpTypes(clips);
 
-    quorvid::ConfinedReaders readers(extractor, journal.get(), arguments.readersPerFolder);
+    quorvid::ConfinedReaders readers(extractor, journalOfSlot, arguments.readersPerFolder);
     if (const auto problem = readers.Confine(self)) {
         quorvid::SendRefused(STDOUT_FILENO, *problem);
         return quorvid::ConfinedReaders::kNotConfinedExitCode;

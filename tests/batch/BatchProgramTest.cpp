@@ -234,8 +234,9 @@ TEST(BatchProgramTest, CtrlCKeepsTheOldOutputFileAndLeavesNoneOfTheHelpersAsked)
         QThread::msleep(50);
     }
     ASSERT_TRUE(writing());
+    // Three files at once are shared among a helper per processor at most.
     const std::vector<qint64> helpers = ChildrenOf(process.processId());
-    EXPECT_EQ(helpers.size(), 3u);
+    EXPECT_EQ(helpers.size(), static_cast<size_t>(std::min(3, QThread::idealThreadCount())));
     ::kill(static_cast<pid_t>(process.processId()), SIGINT);
     ASSERT_TRUE(process.waitForFinished(30000));
     EXPECT_EQ(process.exitStatus(), QProcess::CrashExit);
@@ -323,7 +324,7 @@ TEST(BatchProgramTest, OnATerminalTheProgressLineTellsTheTimeLeftOnceThePaceIsKn
     EXPECT_TRUE(lines.front().startsWith("0 of 6 files, ")) << lines.front().constData();
     EXPECT_FALSE(lines.front().contains(" left")) << lines.front().constData();
     const auto withTimeLeft = std::find_if(lines.begin(), lines.end(), [](const QByteArray& line) {
-        return line.contains(" s left  clip");
+        return line.contains(" s left, 1 file at once  clip");
     });
     ASSERT_NE(withTimeLeft, lines.end()) << screen.constData();
     EXPECT_FALSE(withTimeLeft->startsWith("0 of ") || withTimeLeft->startsWith("1 of ") ||

@@ -304,14 +304,15 @@ TEST(HelperConfinementTest, NoReaderOutlivesQuorvidBatchStoppedByCtrlCOrKilled) 
         ASSERT_TRUE(process.waitForStarted());
         QElapsedTimer waited;
         waited.start();
-        // The batch, two helpers and their readers, once the readers that
-        // try out the confinement at start have gone.
+        // The batch, two helpers and a reader at least (how many files are
+        // read at once follows the storage), once the readers that try out
+        // the confinement at start have gone.
         int stable = 0;
         while (stable < 3 && waited.elapsed() < 10000) {
             QThread::msleep(100);
-            stable = programs.AliveProcesses() >= 5 ? stable + 1 : 0;
+            stable = programs.AliveProcesses() >= 4 ? stable + 1 : 0;
         }
-        ASSERT_GE(programs.AliveProcesses(), 5) << signal;
+        ASSERT_GE(programs.AliveProcesses(), 4) << signal;
         kill(static_cast<pid_t>(process.processId()), signal);
         ASSERT_TRUE(process.waitForFinished(10000));
         EXPECT_TRUE(programs.NoneAliveWithin(3000)) << signal;

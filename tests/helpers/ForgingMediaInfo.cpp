@@ -102,7 +102,8 @@ std::u16string Utf16(const std::wstring& text) {
 }
 
 // The id of the request that named path: its frame is somewhere above this
-// call on the stack (length, type, id, flags, byte count, the path in UTF-16).
+// call on the stack (length, type, id, flags, slot, byte count, the path in
+// UTF-16).
 bool FindOwnId(const std::wstring& path, std::uint32_t& id) {
     const std::u16string utf16 = Utf16(path);
     const auto count = static_cast<std::uint32_t>(utf16.size() * 2);
@@ -119,11 +120,11 @@ bool FindOwnId(const std::wstring& path, std::uint32_t& id) {
         }
         const char* const at = static_cast<const char*>(found);
         std::uint32_t length = 0;
-        if (at - from >= 10) {
-            std::memcpy(&length, at - 10, 4);
+        if (at - from >= 11) {
+            std::memcpy(&length, at - 11, 4);
         }
-        if (length == 10 + count && at[-6] == kExtract) {
-            std::memcpy(&id, at - 5, 4);
+        if (length == 11 + count && at[-7] == kExtract) {
+            std::memcpy(&id, at - 6, 4);
             return true;
         }
         from = at + 1;

@@ -113,9 +113,10 @@ int main(int argc, char** argv) {
         return BeAPoolParent(argc, argv);
     }
     signal(SIGPIPE, SIG_DFL);
-    const int journalFd = ParseHelperArguments(argc, argv).journalFd;
+    // It reads one file at a time, with the first journal it is given.
+    const std::vector<int> journalFds = ParseHelperArguments(argc, argv).journalFds;
     const std::unique_ptr<JournalWriter> journal =
-        journalFd >= 0 ? JournalWriter::Open(journalFd) : nullptr;
+        journalFds.empty() ? nullptr : JournalWriter::Open(journalFds.front());
     const std::string program = argv[0];
     if (program.find("refusing") != std::string::npos) {
         Send(protocol::EncodeRefused(QStringLiteral("the filter could not be installed")));
@@ -133,6 +134,9 @@ int main(int argc, char** argv) {
         }
         reader.Append(chunk, got);
         while (const auto message = reader.Next()) {
+            if (message->type != protocol::MessageType::Extract) {
+                continue;  // it cannot end a reader: it has none
+            }
             const std::uint32_t id = message->id;
             const QString& path = message->path;
             // As the real helper sends: the parent learns of the steps from the

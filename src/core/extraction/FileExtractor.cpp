@@ -62,14 +62,15 @@ FileExtraction FileExtractor::Extract(const QString& path, ExtractionSink* sink,
     return record;
 }
 
-void FileExtractor::WarmUp(const QString& path, const std::vector<QByteArray>& clips) const {
+void FileExtractor::WarmUp(const QString& path,
+                           const std::vector<std::pair<QString, QByteArray>>& clips) const {
     try {
         library_.MediaInfo_Delete(library_.MediaInfo_New());
         // Listing every parameter builds the tables of every kind of stream,
         // which a reader would otherwise build again for each file.
         library_.MediaInfo_Option(nullptr, L"Info_Parameters", L"");
         // So does each format's parser, and the texts of the catalogue's fields.
-        for (const QByteArray& clip : clips) {
+        for (const auto& [name, clip] : clips) {
             const MediaInfoHandle handle = library_.MediaInfo_New();
             library_.MediaInfo_Open_Buffer(handle, clip);
             for (const CatalogueField& field : FieldCatalogue()) {
@@ -85,6 +86,7 @@ void FileExtractor::WarmUp(const QString& path, const std::vector<QByteArray>& c
     }
     FileExtraction record(path);
     ReadFileFacts(record);
+    FileFacts::WarmUpTypes(clips);
 }
 
 void FileExtractor::ReadLibraryFields(FileExtraction& record) const {

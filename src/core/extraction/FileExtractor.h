@@ -32,7 +32,11 @@ class FileExtractor {
     // process may still load; the library opens no file. clips: whole media
     // files in memory, one per format worth building the library's tables for,
     // read as the catalogue reads a file.
-    void WarmUp(const QString& path, const std::vector<QByteArray>& clips = {}) const;
+    void WarmUp(const QString& path,
+                const std::vector<std::pair<QString, QByteArray>>& clips = {}) const;
+    // Looks up what the file facts of the files in path's folder share, so
+    // that a process forked afterwards finds it known.
+    void PrepareFolderOf(const QString& path) const { fileFacts_.PrepareFolderOf(path); }
 
   private:
     void ReadLibraryFields(FileExtraction& record) const;

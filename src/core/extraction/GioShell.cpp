@@ -6,8 +6,11 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QHash>
+#include <QSet>
 #include <algorithm>
 #include <array>
+#include <mutex>
 
 #include "core/extraction/FileExtractor.h"
 #include "core/shell/files/RegionalDateTime.h"
@@ -61,15 +64,47 @@ constexpr std::array<const char*, kFirstEmptySlot - kComment> kExtendedAttribute
 };
 
 // standard::content-type sniffs only regular files, so a fifo is never opened.
-constexpr auto kAttributesButHidden =
+// The extended attributes are listed once and only those there are read: each
+// is a request to a network share.
+constexpr auto kAttributes =
     "standard::display-name,standard::size,standard::content-type,standard::symlink-target,"
     "standard::allocated-size,time::*,owner::user,owner::group,unix::mode,"
-    "access::can-write,xattr::xdg.comment,xattr::xdg.tags,xattr::baloo.rating,"
-    "xattr::xdg.origin.url,xattr::xdg.referrer.url,xattr::xdg.language,xattr::xdg.creator,"
-    "xattr::xdg.publisher";
-// Whether a file is hidden comes from its folder's .hidden list, which GIO
-// keeps in a cache that a thread of its own expires.
-constexpr auto kHiddenAttribute = "standard::is-hidden";
+    "access::can-write,xattr::*";
+
+// Hidden as the desktop shows it: a name that begins with a dot, or one listed
+// in its folder's ".hidden". GIO reads that list through a cache that a thread
+// of its own expires, in every process anew; here each folder's list is read
+// once, and a reader forked afterwards finds it known.
+class HiddenLists {
+  public:
+    static bool IsHidden(const QByteArray& path) {
+        const qsizetype slash = path.lastIndexOf('/');
+        const QByteArray name = path.mid(slash + 1);
+        return name.startsWith('.') || ListOf(path.left(slash + 1)).contains(name);
+    }
+    static void Prepare(const QByteArray& path) { ListOf(path.left(path.lastIndexOf('/') + 1)); }
+
+  private:
+    static QSet<QByteArray> ListOf(const QByteArray& folder) {
+        static std::mutex mutex;
+        static QHash<QByteArray, QSet<QByteArray>> lists;
+        const std::lock_guard lock(mutex);
+        auto list = lists.constFind(folder);
+        if (list == lists.constEnd()) {
+            QSet<QByteArray> names;
+            QFile file(QFile::decodeName(folder + ".hidden"));
+            if (file.open(QIODevice::ReadOnly)) {
+                for (const QByteArray& line : file.readAll().split('\n')) {
+                    if (!line.isEmpty()) {
+                        names.insert(line);
+                    }
+                }
+            }
+            list = lists.insert(folder, names);
+        }
+        return *list;
+    }
+};
 
 template <typename T>
 struct GObjectPtr {
@@ -145,13 +180,10 @@ class GioShellFolder : public ShellFolder {
     }
 
     static std::optional<std::vector<QString>> Details(const QString& path, bool hidden) {
-        static const QByteArray allAttributes =
-            QByteArray(kAttributesButHidden) + ',' + kHiddenAttribute;
         const QByteArray nativePath = QFile::encodeName(path);
         const GObjectPtr<GFile> file(g_file_new_for_path(nativePath.constData()));
-        const GObjectPtr<GFileInfo> info(g_file_query_info(
-            file.object, hidden ? allAttributes.constData() : kAttributesButHidden,
-            G_FILE_QUERY_INFO_NONE, nullptr, nullptr));
+        const GObjectPtr<GFileInfo> info(
+            g_file_query_info(file.object, kAttributes, G_FILE_QUERY_INFO_NONE, nullptr, nullptr));
         if (info.object == nullptr) {
             return std::nullopt;
         }
@@ -191,7 +223,7 @@ class GioShellFolder : public ShellFolder {
         }
         details[kAllocatedSize] = SizeAttribute(i, G_FILE_ATTRIBUTE_STANDARD_ALLOCATED_SIZE);
         if (hidden) {
-            details[kHidden] = YesNo(g_file_info_get_is_hidden(i));
+            details[kHidden] = YesNo(HiddenLists::IsHidden(nativePath));
         }
         if (g_file_info_has_attribute(i, G_FILE_ATTRIBUTE_ACCESS_CAN_WRITE)) {
             details[kReadOnly] =
@@ -209,6 +241,21 @@ class GioShellFolder : public ShellFolder {
 
 void GioShell::WarmUp(const QString& path) {
     GioShellFolder::Details(path, false);
+}
+
+void GioShell::WarmUpTypes(const std::vector<std::pair<QString, QByteArray>>& files) {
+    for (const auto& [name, contents] : files) {
+        const QByteArray nativeName = QFile::encodeName(name);
+        gchar* const type = g_content_type_guess(
+            nativeName.constData(), reinterpret_cast<const guchar*>(contents.constData()),
+            static_cast<gsize>(contents.size()), nullptr);
+        g_free(g_content_type_get_description(type));
+        g_free(type);
+    }
+}
+
+void GioShell::PrepareFolderOf(const QString& path) {
+    HiddenLists::Prepare(QFile::encodeName(path));
 }
 
 QString GioDetailHeader(int slot) {

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QByteArray>
+#include <utility>
+#include <vector>
+
 #include "core/extraction/Shell.h"
 
 namespace quorvid {
@@ -11,6 +15,12 @@ class GioShell : public Shell {
     std::unique_ptr<ShellFolder> Namespace(const QString& folder) override;
     // Loads what GIO loads on first use, short of whether the file is hidden.
     static void WarmUp(const QString& path);
+    // Loads the descriptions of the types of these files (name and contents).
+    static void WarmUpTypes(const std::vector<std::pair<QString, QByteArray>>& files);
+    // Reads what the details of the files in path's folder share (which of
+    // them the folder hides) now, so that a process forked afterwards finds it
+    // known.
+    static void PrepareFolderOf(const QString& path);
 };
 
 // The header of slot k, empty for the slots without one.

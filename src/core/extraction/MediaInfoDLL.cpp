@@ -89,8 +89,13 @@ void MediaInfoLibrary::MediaInfo_Open(MediaInfoHandle handle, const QString& pat
         !S_ISREG(status.st_mode)) {
         return;
     }
+    const std::wstring file = path.toStdWString();
+    if (open(handle, file.c_str()) != 0) {
+        return;
+    }
     // The library is silent about a file it cannot open, which would pass an
-    // unreadable file off as one it does not recognise.
+    // unreadable file off as one it does not recognise. Asked only then: each
+    // open is a request to a network share.
     const int descriptor =
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (descriptor < 0) {
@@ -98,8 +103,6 @@ void MediaInfoLibrary::MediaInfo_Open(MediaInfoHandle handle, const QString& pat
                           path);
     }
     ::close(descriptor);
-    const std::wstring file = path.toStdWString();
-    open(handle, file.c_str());
 }
 
 void MediaInfoLibrary::MediaInfo_Open_Buffer(MediaInfoHandle handle, const QByteArray& bytes) {

@@ -27,7 +27,9 @@ ExtractionFeed::ExtractionFeed(ExtractorPool* helpers, const FileExtractor& inPr
       inProcess_(inProcess),
       pathAt_(std::move(pathAt)),
       lastPosition_(lastPosition),
-      depth_(pool_ != nullptr ? pool_->helperCount() * kFilesAheadPerHelper : 0) {}
+      depth_(pool_ != nullptr
+                 ? std::max(pool_->helperCount() * kFilesAheadPerHelper, 2 * pool_->capacity())
+                 : 0) {}
 
 ExtractionFeed::~ExtractionFeed() {
     CancelSentAhead();

@@ -108,7 +108,14 @@ std::unique_ptr<JournalWriter> JournalWriter::Open(int fd) {
 }
 
 JournalWriter::~JournalWriter() {
-    munmap(memory_, bytes_);
+    Release();
+}
+
+void JournalWriter::Release() {
+    if (memory_ != nullptr) {
+        munmap(memory_, bytes_);
+        memory_ = nullptr;
+    }
 }
 
 void JournalWriter::Begin(std::uint32_t id) {

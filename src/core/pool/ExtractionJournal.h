@@ -58,6 +58,8 @@ class JournalWriter {
     // Adds a frame; false once the frames of this file no longer fit, after
     // which the parent has to be sent each step as it starts.
     bool Append(const QByteArray& frame);
+    // Unmaps the journal: a reader keeps only its own file's.
+    void Release();
 
   private:
     JournalWriter(void* memory, std::size_t bytes) : memory_(memory), bytes_(bytes) {}

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "core/pool/ExtractorProtocol.h"
 #include "core/pool/HelperProcess.h"
 #include "core/pool/ProgressWatchdog.h"
 
@@ -17,12 +18,20 @@ namespace {
 // New helpers in a row that die before they are ready before the pool stops
 // trying: the program or its libraries are broken, not a file.
 constexpr int kFailedStartsToGiveUp = 3;
-// A helper that dies before beginning a file is not the file's fault, unless
+// A reader that ends before beginning a file is not the file's fault, unless
 // it happens again.
 constexpr int kLostStartsToGiveUp = 2;
 
 std::uint8_t RequestFlags(FileExtractor::LibraryUse libraryUse) {
     return libraryUse == FileExtractor::LibraryUse::Skip ? protocol::kSkipLibrary : 0;
+}
+
+bool KeepsProtocol(HelperBreakdown breakdown) {
+    return breakdown != HelperBreakdown::Flood && breakdown != HelperBreakdown::Garbled;
+}
+
+bool IsTimeout(HelperBreakdown breakdown) {
+    return breakdown == HelperBreakdown::Silent || breakdown == HelperBreakdown::Overdue;
 }
 
 }  // namespace
@@ -34,16 +43,30 @@ ExtractorPoolOptions ProgramExtractorOptions(const QString& programFolder) {
 }
 
 ExtractorPool::ExtractorPool(ExtractorPoolOptions options)
-    : options_(std::move(options)), parentPid_(QCoreApplication::applicationPid()) {}
+    : options_(std::move(options)), parentPid_(QCoreApplication::applicationPid()) {
+    if (options_.readersPerFolder) {
+        options_.readersPerHelper = 1;
+    }
+    options_.readersPerHelper = std::clamp(options_.readersPerHelper, 1, protocol::kMostJournals);
+    clock_.start();
+}
 
 ExtractorPool::~ExtractorPool() {
     KillAll();
+}
+
+int ExtractorPool::capacity() const {
+    const int helpers =
+        options_.helperCount > 0 ? options_.helperCount : std::max(1, QThread::idealThreadCount());
+    return helpers * options_.readersPerHelper;
 }
 
 bool ExtractorPool::Start() {
     if (!QFileInfo(options_.program).isExecutable()) {
         return false;
     }
+    concurrency_ =
+        std::make_unique<StorageConcurrency>(std::max(1, QThread::idealThreadCount()), capacity());
     const int count =
         options_.helperCount > 0 ? options_.helperCount : std::max(1, QThread::idealThreadCount());
     for (int i = 0; i < count; ++i) {
@@ -76,44 +99,47 @@ bool ExtractorPool::Start() {
 void ExtractorPool::StartHelper() {
     auto helper = std::make_unique<Helper>();
     Helper* const h = helper.get();
-    h->process = std::make_unique<HelperProcess>(options_, parentPid_);
-    h->watchdog = std::make_unique<ProgressWatchdog>(*h->process, options_.watchdog,
-                                                     options_.deadlineInWatchdogs);
+    h->process = std::make_unique<HelperProcess>(options_, parentPid_, options_.readersPerHelper);
+    h->abandonAnswer = std::make_unique<QTimer>();
+    h->abandonAnswer->setSingleShot(true);
+    // A helper answers at once; one that does not is stuck itself.
+    h->abandonAnswer->setInterval(std::max(std::chrono::milliseconds(1000), options_.watchdog / 4));
     HelperProcess* const process = h->process.get();
     connect(process, &HelperProcess::readied, this, [this, h](const QString& note) {
         failedStarts_ = 0;
         if (confinementNote_.isEmpty()) {
             confinementNote_ = note;
         }
-        // Its first file's time starts once its libraries are loaded.
-        if (scheduler_.Holds(h->process.get())) {
-            h->watchdog->FileBegan();
+        // The time of the files it holds starts once its libraries are loaded.
+        for (const Ticket ticket : scheduler_.InFlightOn(h->process.get())) {
+            jobs_.at(ticket).watchdog->FileBegan();
         }
     });
     connect(process, &HelperProcess::refused, this, [this](const QString& reason) {
         refusal_ = reason;
         broken_ = true;
     });
-    connect(process, &HelperProcess::messagesArrived, this,
-            [this, h](qint64 bytes) { ReadFrom(*h, bytes); });
+    connect(process, &HelperProcess::messagesArrived, this, [this, h] { ReadFrom(*h); });
     connect(process, &HelperProcess::handshakeBroken, this, [this, h] {
         GiveUp(*h, {HelperBreakdown::Garbled, {}});
     });
     connect(process, &HelperProcess::ended, this, [this, h] { HelperEnded(*h); });
-    connect(h->watchdog.get(), &ProgressWatchdog::expired, this,
-            [this, h](HelperBreakdown breakdown) {
-                GiveUp(*h, {breakdown, {}});
-            });
-    scheduler_.AddHelper(process);
+    connect(h->abandonAnswer.get(), &QTimer::timeout, this, [this, h] { GiveUpStuck(*h); });
+    scheduler_.AddHelper(process, process->slotCount());
     helpers_.push_back(std::move(helper));
 }
 
 ExtractorPool::Ticket ExtractorPool::Submit(const QString& path, bool urgent) {
     ClearGraveyard();
     const Ticket ticket = nextTicket_++;
-    jobs_.emplace(ticket,
-                  Job{FileExtraction(path), FileAttempt(FileExtractor::LibraryUse::Read, path)});
-    scheduler_.Enqueue(ticket, urgent);
+    const Storage storage = storageMap_.StorageOf(path);
+    storages_.insert(storage.device, storage);
+    jobs_.emplace(ticket, Job(path, storage.device));
+    if (concurrency_ && !concurrency_->Answering(storage.device)) {
+        FailUnanswered(ticket);
+        return ticket;
+    }
+    scheduler_.Enqueue(ticket, storage.device, urgent);
     Dispatch();
     return ticket;
 }
@@ -127,7 +153,7 @@ void ExtractorPool::Cancel(Ticket ticket) {
     if (job->second.done || queued) {
         Forget(ticket);
     } else {
-        job->second.cancelled = true;  // a helper is on it; dropped when it ends
+        job->second.cancelled = true;  // a reader is on it; dropped when it ends
     }
 }
 
@@ -153,6 +179,20 @@ std::optional<FileExtraction> ExtractorPool::Take(Ticket ticket, QDeadlineTimer 
     return record;
 }
 
+QString ExtractorPool::ReadingSaid() const {
+    if (options_.filesAtOnce > 0) {
+        return StorageConcurrency::FilesAtOnce(options_.filesAtOnce);
+    }
+    return concurrency_ ? concurrency_->Said() : QString();
+}
+
+int ExtractorPool::LimitOf(const QString& device) {
+    if (options_.filesAtOnce > 0) {
+        return options_.filesAtOnce;
+    }
+    return concurrency_->Limit(storages_.value(device));
+}
+
 void ExtractorPool::Dispatch() {
     if (broken_) {
         return;
@@ -164,67 +204,132 @@ void ExtractorPool::Dispatch() {
         }
         return true;
     };
-    for (const ReadScheduler::Assignment& assignment : scheduler_.Assign(wanted)) {
-        Send(*Find(assignment.helper), assignment.ticket);
+    const auto limit = [this](const QString& device) { return LimitOf(device); };
+    for (const ReadScheduler::Assignment& assignment : scheduler_.Assign(wanted, limit)) {
+        Begin(assignment.ticket, assignment.place);
     }
 }
 
-void ExtractorPool::Send(Helper& helper, Ticket ticket) {
-    if (scheduler_.Current(helper.process.get()) == ticket) {
-        helper.watchdog->FileBegan();
-    }
-    const Job& job = jobs_.at(ticket);
-    helper.process->Send(ticket, job.record.path(), RequestFlags(job.attempt.libraryUse()));
+void ExtractorPool::Begin(Ticket ticket, const ReadScheduler::Place& place) {
+    Helper* helper = Find(place.helper);
+    Job& job = jobs_.at(ticket);
+    job.abandonedFor.reset();
+    job.watchdog = std::make_unique<ProgressWatchdog>(
+        *helper->process, place.slot, options_.watchdog, options_.deadlineInWatchdogs);
+    connect(job.watchdog.get(), &ProgressWatchdog::expired, this,
+            [this, ticket](HelperBreakdown breakdown) {
+                Abandon(ticket, {breakdown, {}});
+            });
+    job.watchdog->FileBegan();
+    helper->process->Send(ticket, job.record.path(), RequestFlags(job.attempt.libraryUse()),
+                          place.slot);
 }
 
-void ExtractorPool::ReadFrom(Helper& helper, qint64 bytes) {
-    HelperProcess* const key = helper.process.get();
-    if (const auto current = scheduler_.Current(key)) {
-        if (!jobs_.at(*current).attempt.Charge(bytes, options_.maxBytesPerFile)) {
-            GiveUp(helper, {HelperBreakdown::Flood, {}});
-            return;
-        }
-    }
+void ExtractorPool::ReadFrom(Helper& helper) {
     while (const std::optional<protocol::Message> message = helper.process->NextMessage()) {
-        const auto current = scheduler_.Current(key);
-        const FileAttempt::Outcome outcome =
-            current ? jobs_.at(*current).attempt.Apply(*message, *current)
-                    : FileAttempt::Outcome::Broken;
-        if (outcome == FileAttempt::Outcome::Broken) {
+        if (!Decode(helper, *message)) {
             GiveUp(helper, {HelperBreakdown::Garbled, {}});
             return;
         }
-        if (outcome == FileAttempt::Outcome::Unbelievable) {
-            GiveUp(helper, {HelperBreakdown::Misbehaved, jobs_.at(*current).attempt.doubt()});
+        if (!IsAlive(helper)) {
             return;
-        }
-        if (outcome == FileAttempt::Outcome::FileDone) {
-            FileDone(helper, *current);
         }
     }
     if (helper.process->garbled()) {
         GiveUp(helper, {HelperBreakdown::Garbled, {}});
         return;
     }
-    if (scheduler_.Holds(key)) {
-        helper.watchdog->Progressed();
-    } else {
-        helper.watchdog->Stop();
-    }
     Dispatch();
 }
 
-void ExtractorPool::FileDone(Helper& helper, Ticket ticket) {
+// One message of a helper, about a file one of its readers reads; false when
+// it is about none, which no helper that keeps to the protocol sends.
+bool ExtractorPool::Decode(Helper& helper, const protocol::Message& message) {
+    const Ticket ticket = message.id;
+    if (!OnHelper(helper, ticket)) {
+        return false;
+    }
+    Job& job = jobs_.at(ticket);
+    if (message.type == protocol::MessageType::ReaderEnded) {
+        ReaderEnded(helper, ticket,
+                    job.abandonedFor.value_or(HelperProcess::FailureOf(message.end, message.code)));
+        return true;
+    }
+    if (job.abandonedFor) {
+        return true;  // what it sent before it was ended is no longer read
+    }
+    if (!job.attempt.Charge(message.frameBytes, options_.maxBytesPerFile)) {
+        Abandon(ticket, {HelperBreakdown::Flood, {}});
+        return true;
+    }
+    switch (job.attempt.Apply(message, ticket)) {
+        case FileAttempt::Outcome::Broken:
+            return false;
+        case FileAttempt::Outcome::Unbelievable:
+            Abandon(ticket, {HelperBreakdown::Misbehaved, job.attempt.doubt()});
+            return true;
+        case FileAttempt::Outcome::FileDone:
+            FileDone(ticket);
+            return true;
+        case FileAttempt::Outcome::Continues:
+            job.watchdog->Progressed();
+            return true;
+    }
+    return true;
+}
+
+void ExtractorPool::FileDone(Ticket ticket) {
     Job& job = jobs_.at(ticket);
     KeepAttempt(job);
-    scheduler_.Finished(helper.process.get());
+    scheduler_.Finished(ticket);
+    job.watchdog.reset();
+    concurrency_->Completed(job.storage, static_cast<double>(clock_.nsecsElapsed()) / 1e9);
     if (job.cancelled) {
         jobs_.erase(ticket);
     } else {
         MarkDone(job);
     }
-    if (scheduler_.Holds(helper.process.get())) {
-        helper.watchdog->FileBegan();  // the next file's deadline starts now
+}
+
+// Asks the helper to end the file's reader; the file ends once it has.
+void ExtractorPool::Abandon(Ticket ticket, const HelperFailure& failure) {
+    Job& job = jobs_.at(ticket);
+    const auto place = scheduler_.PlaceOf(ticket);
+    if (job.abandonedFor || !place) {
+        return;
+    }
+    job.abandonedFor = failure;
+    job.watchdog->Stop();
+    Helper* helper = Find(place->helper);
+    helper->process->Abandon(ticket);
+    if (!helper->abandonAnswer->isActive()) {
+        helper->abandonAnswer->start();
+    }
+}
+
+void ExtractorPool::ReaderEnded(Helper& helper, Ticket ticket, HelperFailure failure) {
+    Job& job = jobs_.at(ticket);
+    const int slot = scheduler_.PlaceOf(ticket)->slot;
+    const bool keptProtocol = KeepsProtocol(failure.breakdown);
+    // What it sent before it misbehaved is believed, and its journal only for
+    // how far it got.
+    const bool journalEvents = keptProtocol && failure.breakdown != HelperBreakdown::Misbehaved;
+    if (!TakeJournal(helper, slot, ticket, journalEvents) &&
+        failure.breakdown != HelperBreakdown::Misbehaved) {
+        failure = {HelperBreakdown::Misbehaved, job.attempt.doubt()};
+    }
+    scheduler_.Finished(ticket);
+    job.watchdog.reset();
+    const bool anyAbandoned = std::any_of(jobs_.begin(), jobs_.end(), [&](const auto& entry) {
+        return entry.second.abandonedFor && OnHelper(helper, entry.first) && entry.first != ticket;
+    });
+    if (!anyAbandoned) {
+        helper.abandonAnswer->stop();
+    }
+    const QString device = job.storage;
+    EndAttempt(ticket, failure, keptProtocol);
+    if (IsTimeout(failure.breakdown)) {
+        StorageTimedOut(device);
     }
 }
 
@@ -235,27 +340,61 @@ void ExtractorPool::HelperEnded(Helper& helper) {
     GiveUp(helper, helper.process->HowItEnded());
 }
 
-void ExtractorPool::GiveUp(Helper& helper, HelperFailure failure) {
-    const bool keptProtocol = failure.breakdown != HelperBreakdown::Flood &&
-                              failure.breakdown != HelperBreakdown::Garbled;
-    // What it sent before it misbehaved is believed, and its journal only for
-    // how far it got.
-    const bool journalEvents = keptProtocol && failure.breakdown != HelperBreakdown::Misbehaved;
-    const auto current = scheduler_.Current(helper.process.get());
-    if (current && !TakeJournal(helper, *current, journalEvents) &&
-        failure.breakdown != HelperBreakdown::Misbehaved) {
-        failure = {HelperBreakdown::Misbehaved, jobs_.at(*current).attempt.doubt()};
+// A helper that does not end a reader when asked is stuck itself, as in a
+// request to a share that stopped answering: the files it was asked to end
+// end as they were to, the others it held were only held up with it and are
+// read again by another.
+void ExtractorPool::GiveUpStuck(Helper& helper) {
+    for (const Ticket ticket : scheduler_.InFlightOn(helper.process.get())) {
+        Job& job = jobs_.at(ticket);
+        if (!job.abandonedFor) {
+            job.abandonedFor = HelperFailure{HelperBreakdown::HeldUp, {}};
+        }
     }
-    std::deque<Ticket> held = scheduler_.RemoveHelper(helper.process.get());
-    const bool wasReady = helper.process->isReady();
-    Bury(helper, Ending::Kill);
+    GiveUp(helper, {HelperBreakdown::Silent, {}});
+}
 
-    // The files it had not begun go back to the front of the queue, in order.
-    if (!held.empty()) {
-        const Ticket current = held.front();
-        held.pop_front();
-        scheduler_.ReturnToFront(held);
-        EndAttempt(current, failure, keptProtocol);
+// The helper itself failed: the files its readers held end with it.
+void ExtractorPool::GiveUp(Helper& helper, const HelperFailure& failure) {
+    const std::vector<Ticket> held = scheduler_.InFlightOn(helper.process.get());
+    std::vector<std::pair<Ticket, int>> placed;
+    for (const Ticket ticket : held) {
+        placed.emplace_back(ticket, scheduler_.PlaceOf(ticket)->slot);
+    }
+    const bool wasReady = helper.process->isReady();
+    for (const auto& [ticket, slot] : placed) {
+        Job& job = jobs_.at(ticket);
+        const HelperFailure ended = job.abandonedFor.value_or(failure);
+        const bool keptProtocol = KeepsProtocol(ended.breakdown);
+        const bool journalEvents = keptProtocol && ended.breakdown != HelperBreakdown::Misbehaved;
+        HelperFailure believed = ended;
+        if (!TakeJournal(helper, slot, ticket, journalEvents) &&
+            ended.breakdown != HelperBreakdown::Misbehaved) {
+            believed = {HelperBreakdown::Misbehaved, job.attempt.doubt()};
+        }
+        job.watchdog.reset();
+        job.abandonedFor = believed;
+    }
+    Bury(helper, Ending::Kill);
+    QStringList timedOut;
+    for (const Ticket ticket : held) {
+        Job& job = jobs_.at(ticket);
+        const HelperFailure ended = *job.abandonedFor;
+        if (ended.breakdown == HelperBreakdown::HeldUp && ++job.lostStarts < kLostStartsToGiveUp) {
+            job.abandonedFor.reset();
+            job.attempt = FileAttempt(job.attempt.libraryUse(), job.record.path());
+            scheduler_.Enqueue(ticket, job.storage, true);
+            continue;
+        }
+        if (IsTimeout(ended.breakdown)) {
+            timedOut << job.storage;
+        }
+        EndAttempt(ticket, ended, KeepsProtocol(ended.breakdown));
+    }
+    // Counted once every file of the helper is settled: a storage found not
+    // answering fails its queued files at once.
+    for (const QString& device : timedOut) {
+        StorageTimedOut(device);
     }
     if (!wasReady && ++failedStarts_ >= kFailedStartsToGiveUp) {
         broken_ = true;
@@ -265,11 +404,11 @@ void ExtractorPool::GiveUp(Helper& helper, HelperFailure failure) {
     Dispatch();
 }
 
-// A helper that hangs or dies has sent nothing of the file it was on: its
+// A reader that hangs or dies has sent nothing of the file it was on: its
 // journal tells how far it got and, unless it broke the protocol, what it found.
 // False when the journal holds what no real extraction makes.
-bool ExtractorPool::TakeJournal(const Helper& helper, Ticket ticket, bool withEvents) {
-    const ExtractionJournal* journal = helper.process->journal();
+bool ExtractorPool::TakeJournal(const Helper& helper, int slot, Ticket ticket, bool withEvents) {
+    const ExtractionJournal* journal = helper.process->journal(slot);
     if (journal == nullptr) {
         return true;
     }
@@ -279,6 +418,7 @@ bool ExtractorPool::TakeJournal(const Helper& helper, Ticket ticket, bool withEv
 
 void ExtractorPool::EndAttempt(Ticket ticket, const HelperFailure& failure, bool keptProtocol) {
     Job& job = jobs_.at(ticket);
+    job.abandonedFor.reset();
     if (!keptProtocol) {
         job.attempt.ForgetEvents();
     } else if (failure.breakdown == HelperBreakdown::Misbehaved &&
@@ -288,7 +428,7 @@ void ExtractorPool::EndAttempt(Ticket ticket, const HelperFailure& failure, bool
     }
     KeepAttempt(job);
     if (!job.attempt.begun() && ++job.lostStarts < kLostStartsToGiveUp) {
-        scheduler_.ReturnToFront({ticket});
+        scheduler_.Enqueue(ticket, job.storage, true);
         return;
     }
     FailJob(ticket, failure);
@@ -310,16 +450,51 @@ void ExtractorPool::FailJob(Ticket ticket, const HelperFailure& failure) {
     } else {
         job.record.Fail(attempt.source(), attempt.step(), description);
     }
-    // A library that misbehaved may have forged the later steps too.
+    // A library that misbehaved may have forged the later steps too. Of a
+    // storage that does not answer, nothing more is asked.
     if (attempt.libraryUse() == FileExtractor::LibraryUse::Read &&
+        failure.breakdown != HelperBreakdown::NotAnswering &&
         (attempt.source() == ExtractionSource::Library || misbehaved)) {
         // The row still gets the file facts and details, read without the library.
         job.attempt = FileAttempt(FileExtractor::LibraryUse::Skip, job.record.path());
         job.lostStarts = 0;
-        scheduler_.Enqueue(ticket, true);
+        scheduler_.Enqueue(ticket, job.storage, true);
     } else {
         MarkDone(job);
     }
+}
+
+// Files of a storage that several in a row did not answer are not waited for:
+// each is reported at once, the files of other storages go on.
+void ExtractorPool::StorageTimedOut(const QString& device) {
+    concurrency_->TimedOut(device);
+    if (concurrency_->Answering(device)) {
+        return;
+    }
+    for (const Ticket ticket : scheduler_.UnqueueStorage(device)) {
+        FailUnanswered(ticket);
+    }
+    std::vector<Ticket> reading;
+    for (const auto& [ticket, job] : jobs_) {
+        if (job.storage == device && scheduler_.PlaceOf(ticket)) {
+            reading.push_back(ticket);
+        }
+    }
+    for (const Ticket ticket : reading) {
+        Abandon(ticket, {HelperBreakdown::NotAnswering, {}});
+    }
+}
+
+void ExtractorPool::FailUnanswered(Ticket ticket) {
+    Job& job = jobs_.at(ticket);
+    if (job.cancelled) {
+        jobs_.erase(ticket);
+        return;
+    }
+    const HelperFailure failure{HelperBreakdown::NotAnswering, {}};
+    job.record.Fail(job.attempt.source(), job.attempt.step(),
+                    DescribeHelperFailure(failure, job.attempt.source(), options_));
+    MarkDone(job);
 }
 
 void ExtractorPool::MarkDone(Job& job) {
@@ -342,11 +517,11 @@ void ExtractorPool::KeepAttempt(Job& job) {
 }
 
 // Out of the pool: nothing it does reaches the pool any more. Killed, it ends at
-// once; with its requests closed, once its reader ends. ClearGraveyard waits.
+// once; with its requests closed, once its readers end. ClearGraveyard waits.
 void ExtractorPool::Bury(Helper& helper, Ending ending) {
-    helper.watchdog->Stop();
+    helper.abandonAnswer->stop();
     helper.process->disconnect(this);
-    helper.watchdog->disconnect(this);
+    helper.abandonAnswer->disconnect(this);
     scheduler_.RemoveHelper(helper.process.get());
     if (ending == Ending::Kill) {
         helper.process->Kill();
@@ -362,11 +537,14 @@ void ExtractorPool::Bury(Helper& helper, Ending ending) {
 }
 
 void ExtractorPool::KillAll() {
-    // An idle helper ends with its reader once its requests close, and is
+    // An idle helper ends with its readers once its requests close, and is
     // counted in this process's children; a busy one is killed.
     while (!helpers_.empty()) {
         Helper& helper = *helpers_.back();
-        Bury(helper, scheduler_.Holds(helper.process.get()) ? Ending::Kill : Ending::CloseRequests);
+        for (const Ticket ticket : scheduler_.InFlightOn(helper.process.get())) {
+            jobs_.at(ticket).watchdog.reset();
+        }
+        Bury(helper, scheduler_.Busy(helper.process.get()) ? Ending::Kill : Ending::CloseRequests);
     }
     ClearGraveyard();
 }
@@ -391,6 +569,11 @@ ExtractorPool::Helper* ExtractorPool::Find(ReadScheduler::HelperKey key) {
 bool ExtractorPool::IsAlive(const Helper& helper) const {
     return std::any_of(helpers_.begin(), helpers_.end(),
                        [&](const auto& h) { return h.get() == &helper; });
+}
+
+bool ExtractorPool::OnHelper(const Helper& helper, Ticket ticket) const {
+    const auto place = scheduler_.PlaceOf(ticket);
+    return place && place->helper == helper.process.get() && jobs_.count(ticket) != 0;
 }
 
 }  // namespace quorvid

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <memory>
@@ -12,18 +14,28 @@
 #include "core/pool/ExtractorPoolOptions.h"
 #include "core/pool/FailureWording.h"
 #include "core/pool/FileAttempt.h"
+#include "core/pool/ProgressWatchdog.h"
 #include "core/pool/ReadScheduler.h"
+#include "core/pool/StorageConcurrency.h"
+#include "core/pool/StorageMap.h"
+
+class QTimer;
 
 namespace quorvid {
 
 class HelperProcess;
-class ProgressWatchdog;
 
-// Extracts files in helper processes, one per core, so that a file on which the
-// metadata library loops, crashes or eats memory costs its helper and not the
-// caller. A file whose helper stops or hangs still gets its record: what came
+namespace protocol {
+struct Message;
+}
+
+// Extracts files in helper processes, one per core, each reading every file in
+// a confined reader of its own, several at once, so that a file on which the
+// metadata library loops, crashes or eats memory costs its reader and not the
+// caller. A file whose reader stops or hangs still gets its record: what came
 // before the step that did not finish, one failure at that step, and the file
-// facts and details read by a fresh helper that skips the library.
+// facts and details read by a fresh reader that skips the library. How many
+// files are read at once follows their storage (StorageConcurrency).
 // Lives on the thread that created it; the caller's event loop drives it.
 class ExtractorPool : public QObject {
     Q_OBJECT
@@ -43,10 +55,14 @@ class ExtractorPool : public QObject {
     // What the helpers' confinement lacks on this system; empty when nothing.
     const QString& confinementNote() const { return confinementNote_; }
     int helperCount() const { return static_cast<int>(helpers_.size()); }
+    // The most files it reads at once.
+    int capacity() const;
     // True once no helper can be started any more: nothing queued will be read.
     bool IsBroken() const { return broken_; }
     // The characters of the records that are read and wait to be taken.
     qsizetype WaitingCharacters() const { return waitingCharacters_; }
+    // How many files it reads at once now, for a progress line.
+    QString ReadingSaid() const;
 
     // Queues a file; an urgent one goes before those already queued.
     Ticket Submit(const QString& path, bool urgent = false);
@@ -60,44 +76,66 @@ class ExtractorPool : public QObject {
 
   private:
     struct Job {
+        Job(const QString& path, QString device)
+            : record(path),
+              attempt(FileExtractor::LibraryUse::Read, path),
+              storage(std::move(device)) {}
+
         FileExtraction record;
         // What the current attempt made so far; kept only when it ends or
-        // stops, not when its helper turned out to be broken.
+        // stops, not when its reader turned out to be broken.
         FileAttempt attempt;
+        QString storage;                             // its device
+        std::unique_ptr<ProgressWatchdog> watchdog;  // while a reader reads it
+        // Its reader was asked to end, and why.
+        std::optional<HelperFailure> abandonedFor;
         bool cancelled = false;
         bool done = false;
-        int lostStarts = 0;  // helpers that died before beginning it
+        int lostStarts = 0;  // readers that ended before beginning it
     };
     struct Helper {
         std::unique_ptr<HelperProcess> process;
-        std::unique_ptr<ProgressWatchdog> watchdog;
+        // Runs while a reader it was asked to end has not been reported ended.
+        std::unique_ptr<QTimer> abandonAnswer;
     };
     enum class Ending { CloseRequests, Kill };
 
     void StartHelper();
     void Dispatch();
-    void Send(Helper& helper, Ticket ticket);
-    void ReadFrom(Helper& helper, qint64 bytes);
+    void Begin(Ticket ticket, const ReadScheduler::Place& place);
+    void ReadFrom(Helper& helper);
+    bool Decode(Helper& helper, const protocol::Message& message);
+    void FileDone(Ticket ticket);
+    void Abandon(Ticket ticket, const HelperFailure& failure);
+    void ReaderEnded(Helper& helper, Ticket ticket, HelperFailure failure);
     void HelperEnded(Helper& helper);
-    void FileDone(Helper& helper, Ticket ticket);
-    void MarkDone(Job& job);
-    void Forget(Ticket ticket);
-    void GiveUp(Helper& helper, HelperFailure failure);
-    bool TakeJournal(const Helper& helper, Ticket ticket, bool withEvents);
+    void GiveUpStuck(Helper& helper);
+    void GiveUp(Helper& helper, const HelperFailure& failure);
+    bool TakeJournal(const Helper& helper, int slot, Ticket ticket, bool withEvents);
     void EndAttempt(Ticket ticket, const HelperFailure& failure, bool keptProtocol);
     void FailJob(Ticket ticket, const HelperFailure& failure);
+    void StorageTimedOut(const QString& device);
+    void FailUnanswered(Ticket ticket);
+    void MarkDone(Job& job);
+    void Forget(Ticket ticket);
     static void KeepAttempt(Job& job);
     void Bury(Helper& helper, Ending ending);
     void KillAll();
     void ClearGraveyard();
     Helper* Find(ReadScheduler::HelperKey key);
     bool IsAlive(const Helper& helper) const;
+    bool OnHelper(const Helper& helper, Ticket ticket) const;
+    int LimitOf(const QString& device);
 
     ExtractorPoolOptions options_;
     qint64 parentPid_ = 0;
     Ticket nextTicket_ = 1;
     std::unordered_map<Ticket, Job> jobs_;
     ReadScheduler scheduler_;
+    StorageMap storageMap_;
+    QHash<QString, Storage> storages_;
+    std::unique_ptr<StorageConcurrency> concurrency_;
+    QElapsedTimer clock_;
     std::vector<std::unique_ptr<Helper>> helpers_;
     std::vector<std::unique_ptr<Helper>> graveyard_;
     qsizetype waitingCharacters_ = 0;

@@ -13,6 +13,11 @@ inline constexpr auto kExtractorProgramName = "quorvid-extractor";
 struct ExtractorPoolOptions {
     QString program;      // the helper program
     int helperCount = 0;  // 0: one per core
+    // Files read at once, all storages alike; 0: as each storage keeps up,
+    // found while reading (StorageConcurrency).
+    int filesAtOnce = 0;
+    // Readers each helper may run at once, each with a journal of its own.
+    int readersPerHelper = 16;
     // A file on which its helper makes no progress for this long is given up.
     std::chrono::milliseconds watchdog = std::chrono::seconds(60);
     // However much progress it shows, a file is given up once it has been read

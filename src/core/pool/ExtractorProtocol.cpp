@@ -99,8 +99,20 @@ std::optional<Message> DecodeBody(const char* data, qsizetype size) {
     switch (message.type) {
         case MessageType::Extract:
             message.flags = fields.Byte();
+            message.slot = fields.Byte();
             message.path = fields.Text();
             break;
+        case MessageType::Abandon:
+            break;
+        case MessageType::ReaderEnded: {
+            const std::uint8_t end = fields.Byte();
+            if (end > static_cast<std::uint8_t>(ReaderEnd::Abandoned)) {
+                return std::nullopt;
+            }
+            message.end = static_cast<ReaderEnd>(end);
+            message.code = fields.Number();
+            break;
+        }
         case MessageType::StepStarted:
             message.step = static_cast<int>(fields.Number());
             break;
@@ -128,15 +140,29 @@ std::optional<Message> DecodeBody(const char* data, qsizetype size) {
     if (!fields.good()) {
         return std::nullopt;
     }
+    message.frameBytes = 4 + size;
     return message;
 }
 
 }  // namespace
 
-QByteArray EncodeExtract(std::uint32_t id, const QString& path, std::uint8_t flags) {
+QByteArray EncodeExtract(std::uint32_t id, const QString& path, std::uint8_t flags,
+                         std::uint8_t slot) {
     FrameWriter frame(MessageType::Extract, id);
     frame.Byte(flags);
+    frame.Byte(slot);
     frame.Text(path);
+    return frame.Take();
+}
+
+QByteArray EncodeAbandon(std::uint32_t id) {
+    return FrameWriter(MessageType::Abandon, id).Take();
+}
+
+QByteArray EncodeReaderEnded(std::uint32_t id, ReaderEnd end, std::uint32_t code) {
+    FrameWriter frame(MessageType::ReaderEnded, id);
+    frame.Byte(static_cast<std::uint8_t>(end));
+    frame.Number(code);
     return frame.Take();
 }
 

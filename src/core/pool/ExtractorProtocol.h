@@ -15,19 +15,32 @@
 namespace quorvid::protocol {
 
 enum class MessageType : std::uint8_t {
-    Extract = 1,      // parent: read the file at path (flags: kSkipLibrary)
+    Extract = 1,      // parent: read the file at path (flags: kSkipLibrary) in a reader
+                      // of its own, which keeps its journal in the given slot
     Ready = 2,        // helper: set up and confined, waiting for requests (text: what
                       // its confinement lacks, empty when nothing)
     StepStarted = 3,  // helper: step begins for request id
     Event = 4,        // helper: one event of request id
     FileDone = 5,     // helper: request id is complete
     Refused = 6,      // helper, instead of Ready: it cannot confine itself (text: why)
+    Abandon = 7,      // parent: end the reader of request id at once
+    ReaderEnded = 8,  // helper: the reader of request id ended without finishing it
+};
+
+// How a reader ended without finishing its request.
+enum class ReaderEnd : std::uint8_t {
+    Exited = 0,      // code: its exit status
+    Signaled = 1,    // code: the signal
+    Misbehaved = 2,  // it sent what no reader may (another request's frames, or
+                     // anything after its end), and the helper ended it
+    Abandoned = 3,   // the parent asked for its end
 };
 
 inline constexpr std::uint8_t kSkipLibrary = 1;
 
-// The parent starts a helper with the descriptor of its journal and the ceiling
-// of its address space on the command line.
+// The parent starts a helper with the descriptors of its journals (one per
+// reader it may run at once; the option once for each) and the ceiling of its
+// address space on the command line.
 inline constexpr auto kJournalFdOption = "--journal-fd";
 inline constexpr auto kMemoryLimitOption = "--memory-limit";
 // The ceiling unless the parent names another: a runaway allocation ends in a
@@ -37,9 +50,8 @@ inline constexpr unsigned long long kDefaultMemoryLimitBytes = 2ULL * 1024 * 102
 // a file that makes the library want that much gets a report, not a row that
 // holds whatever the library kept after the failure.
 inline constexpr int kOutOfMemoryExitCode = 75;
-// The helper ends with this status when its reader sent what no reader may
-// (frames of another request, or anything after its end) and was killed.
-inline constexpr int kReaderMisbehavedExitCode = 77;
+// The most readers a helper runs at once.
+inline constexpr int kMostJournals = 64;
 // A frame longer than this is a broken or hostile helper, never a real record.
 inline constexpr std::uint32_t kMaxFrameBytes = 16 * 1024 * 1024;
 // A request is a path: far below this even where every character takes a
@@ -52,14 +64,21 @@ inline constexpr auto kReadersPerFolderOption = "--readers-per-folder";
 struct Message {
     MessageType type = MessageType::Ready;
     std::uint32_t id = 0;
-    std::uint8_t flags = 0;   // Extract
-    QString path;             // Extract
-    QString text;             // Ready, Refused
-    int step = 0;             // StepStarted
-    ExtractionEvent event{};  // Event
+    std::uint8_t flags = 0;             // Extract
+    std::uint8_t slot = 0;              // Extract
+    QString path;                       // Extract
+    ReaderEnd end = ReaderEnd::Exited;  // ReaderEnded
+    std::uint32_t code = 0;             // ReaderEnded
+    qsizetype frameBytes = 0;           // the whole frame's size, as it was read
+    QString text;                       // Ready, Refused
+    int step = 0;                       // StepStarted
+    ExtractionEvent event{};            // Event
 };
 
-QByteArray EncodeExtract(std::uint32_t id, const QString& path, std::uint8_t flags);
+QByteArray EncodeExtract(std::uint32_t id, const QString& path, std::uint8_t flags,
+                         std::uint8_t slot = 0);
+QByteArray EncodeAbandon(std::uint32_t id);
+QByteArray EncodeReaderEnded(std::uint32_t id, ReaderEnd end, std::uint32_t code);
 QByteArray EncodeReady(const QString& note = {});
 QByteArray EncodeRefused(const QString& reason);
 QByteArray EncodeStepStarted(std::uint32_t id, int step);

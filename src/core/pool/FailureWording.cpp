@@ -1,5 +1,7 @@
 #include "core/pool/FailureWording.h"
 
+#include "core/pool/StorageConcurrency.h"
+
 namespace quorvid {
 
 namespace {
@@ -62,6 +64,17 @@ QString DescribeHelperFailure(const HelperFailure& failure, ExtractionSource sou
     if (failure.breakdown == HelperBreakdown::Flood) {
         return QStringLiteral("The extraction helper sent more than %1 MB for this file.")
             .arg(options.maxBytesPerFile / (1024 * 1024));
+    }
+    if (failure.breakdown == HelperBreakdown::NotAnswering) {
+        return QStringLiteral(
+                   "The storage of this file is not answering: %1 files of it in a row were not "
+                   "read within %2 seconds.")
+            .arg(StorageConcurrency::kTimeoutsToGiveUp)
+            .arg(SecondsText(options.watchdog));
+    }
+    if (failure.breakdown == HelperBreakdown::HeldUp) {
+        return QStringLiteral(
+            "The extraction helper got stuck on other files each time it read this file.");
     }
     if (failure.breakdown == HelperBreakdown::Misbehaved) {
         return QStringLiteral(

@@ -41,11 +41,12 @@ QProcessEnvironment HelperEnvironment() {
     return kept;
 }
 
-QStringList HelperArguments(const ExtractorPoolOptions& options, int journalFd) {
+QStringList HelperArguments(const ExtractorPoolOptions& options,
+                            const std::vector<int>& journalFds) {
     QStringList arguments = {QString::fromLatin1(protocol::kMemoryLimitOption),
                              QString::number(options.memoryLimitBytes)};
-    if (journalFd >= 0) {
-        arguments << QString::fromLatin1(protocol::kJournalFdOption) << QString::number(journalFd);
+    for (const int fd : journalFds) {
+        arguments << QString::fromLatin1(protocol::kJournalFdOption) << QString::number(fd);
     }
     if (options.readersPerFolder) {
         arguments << QString::fromLatin1(protocol::kReadersPerFolderOption);
@@ -55,19 +56,30 @@ QStringList HelperArguments(const ExtractorPoolOptions& options, int journalFd) 
 
 }  // namespace
 
-HelperProcess::HelperProcess(const ExtractorPoolOptions& options, qint64 parentPid)
-    : options_(options),
-      process_(std::make_unique<QProcess>()),
-      journal_(ExtractionJournal::Create()) {
+HelperProcess::HelperProcess(const ExtractorPoolOptions& options, qint64 parentPid, int readers)
+    : options_(options), process_(std::make_unique<QProcess>()) {
+    std::vector<int> journalFds;
+    for (int slot = 0; slot < readers; ++slot) {
+        journals_.push_back(ExtractionJournal::Create());
+        if (journals_.back()) {
+            journalFds.push_back(journals_.back()->fd());
+        }
+    }
+    // Without a journal for each slot, it runs one reader at a time.
+    if (static_cast<int>(journalFds.size()) != readers) {
+        journals_.resize(1);
+        if (journalFds.size() > 1) {
+            journalFds.erase(journalFds.begin() + 1, journalFds.end());
+        }
+    }
     QProcess& process = *process_;
     process.setProgram(options_.program);
     process.setProcessEnvironment(HelperEnvironment());
     // What it prints is read here and passed on clean, never straight to a terminal.
     process.setProcessChannelMode(QProcess::SeparateChannels);
-    const int journalFd = journal_ ? journal_->fd() : -1;
-    process.setArguments(HelperArguments(options_, journalFd));
+    process.setArguments(HelperArguments(options_, journalFds));
     // The helper goes when this process goes, also when it is killed outright.
-    process.setChildProcessModifier([parentPid, journalFd] {
+    process.setChildProcessModifier([parentPid, journalFds] {
         // A session of its own: no controlling terminal to open or type into,
         // and no share of the terminal's signals, which reach this process.
         setsid();
@@ -75,8 +87,8 @@ HelperProcess::HelperProcess(const ExtractorPoolOptions& options, qint64 parentP
         if (getppid() != parentPid) {
             _exit(1);
         }
-        if (journalFd >= 0) {
-            fcntl(journalFd, F_SETFD, 0);  // this helper's alone
+        for (const int fd : journalFds) {
+            fcntl(fd, F_SETFD, 0);  // this helper's alone
         }
     });
     connect(&process, &QProcess::readyReadStandardOutput, this, &HelperProcess::ReadRecords);
@@ -109,9 +121,41 @@ std::optional<protocol::Message> HelperProcess::NextMessage() {
     return ready_ ? reader_.Next() : std::nullopt;
 }
 
-void HelperProcess::Send(std::uint32_t id, const QString& path, std::uint8_t flags) {
+void HelperProcess::Send(std::uint32_t id, const QString& path, std::uint8_t flags, int slot) {
     requested_ = true;
-    process_->write(protocol::EncodeExtract(id, path, flags));
+    process_->write(protocol::EncodeExtract(id, path, flags, static_cast<std::uint8_t>(slot)));
+}
+
+void HelperProcess::Abandon(std::uint32_t id) {
+    process_->write(protocol::EncodeAbandon(id));
+}
+
+const ExtractionJournal* HelperProcess::journal(int slot) const {
+    return slot < static_cast<int>(journals_.size()) ? journals_[static_cast<size_t>(slot)].get()
+                                                     : nullptr;
+}
+
+HelperFailure HelperProcess::FailureOf(protocol::ReaderEnd end, std::uint32_t code) {
+    switch (end) {
+        case protocol::ReaderEnd::Signaled: {
+            QString how = QStringLiteral("signal %1").arg(code);
+            if (code == SIGSYS) {
+                how += QStringLiteral(", a system call its sandbox refuses");
+            }
+            return {HelperBreakdown::Stopped, how};
+        }
+        case protocol::ReaderEnd::Misbehaved:
+            return {HelperBreakdown::Misbehaved,
+                    QStringLiteral("frames of another file, or frames after its end")};
+        case protocol::ReaderEnd::Abandoned:
+            return {HelperBreakdown::Silent, {}};
+        case protocol::ReaderEnd::Exited:
+            break;
+    }
+    if (code == static_cast<std::uint32_t>(protocol::kOutOfMemoryExitCode)) {
+        return {HelperBreakdown::OutOfMemory, {}};
+    }
+    return {HelperBreakdown::Stopped, QStringLiteral("exit code %1").arg(code)};
 }
 
 void HelperProcess::Kill() {
@@ -136,20 +180,10 @@ HelperFailure HelperProcess::HowItEnded() const {
         return {HelperBreakdown::Stopped, QStringLiteral("it could not be started")};
     }
     if (process.exitStatus() == QProcess::CrashExit) {
-        QString how = QStringLiteral("signal %1").arg(process.exitCode());
-        if (process.exitCode() == SIGSYS) {
-            how += QStringLiteral(", a system call its sandbox refuses");
-        }
-        return {HelperBreakdown::Stopped, how};
+        return FailureOf(protocol::ReaderEnd::Signaled,
+                         static_cast<std::uint32_t>(process.exitCode()));
     }
-    if (process.exitCode() == protocol::kOutOfMemoryExitCode) {
-        return {HelperBreakdown::OutOfMemory, {}};
-    }
-    if (process.exitCode() == protocol::kReaderMisbehavedExitCode) {
-        return {HelperBreakdown::Misbehaved,
-                QStringLiteral("frames of another file, or frames after its end")};
-    }
-    return {HelperBreakdown::Stopped, QStringLiteral("exit code %1").arg(process.exitCode())};
+    return FailureOf(protocol::ReaderEnd::Exited, static_cast<std::uint32_t>(process.exitCode()));
 }
 
 void HelperProcess::ReadRecords() {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "core/pool/ExtractionJournal.h"
 #include "core/pool/ExtractorPoolOptions.h"
@@ -30,7 +31,8 @@ class HelperProcess : public QObject {
     Q_OBJECT
 
   public:
-    HelperProcess(const ExtractorPoolOptions& options, qint64 parentPid);
+    // readers: how many it may run at once, each with a journal.
+    HelperProcess(const ExtractorPoolOptions& options, qint64 parentPid, int readers);
     ~HelperProcess() override;  // kills it if it still runs
 
     bool WaitForStarted();
@@ -41,10 +43,15 @@ class HelperProcess : public QObject {
     std::optional<protocol::Message> NextMessage();
     // It sent what is no message: nothing more from it can be believed.
     bool garbled() const { return reader_.broken(); }
-    // The journal it keeps of the file it is on; none where shared memory is refused.
-    const ExtractionJournal* journal() const { return journal_.get(); }
+    // The readers it may run at once.
+    int slotCount() const { return static_cast<int>(journals_.size()); }
+    // The journal a slot's reader keeps of its file; none where shared memory
+    // is refused.
+    const ExtractionJournal* journal(int slot) const;
 
-    void Send(std::uint32_t id, const QString& path, std::uint8_t flags);
+    void Send(std::uint32_t id, const QString& path, std::uint8_t flags, int slot);
+    // Asks it to end the reader of request id.
+    void Abandon(std::uint32_t id);
     // Ends it at once, or lets it end once it has read its last request.
     void Kill();
     void CloseRequests();
@@ -52,6 +59,8 @@ class HelperProcess : public QObject {
     void Reap();
     // Out of memory, or stopped (how: the signal or exit status).
     HelperFailure HowItEnded() const;
+    // How a reader that ended without finishing its file failed it.
+    static HelperFailure FailureOf(protocol::ReaderEnd end, std::uint32_t code);
 
   signals:
     void readied(const QString& confinementNote);
@@ -72,7 +81,7 @@ class HelperProcess : public QObject {
 
     const ExtractorPoolOptions& options_;
     std::unique_ptr<QProcess> process_;
-    std::unique_ptr<ExtractionJournal> journal_;
+    std::vector<std::unique_ptr<ExtractionJournal>> journals_;
     protocol::FrameReader reader_;
     HelperDiagnostics diagnostics_;
     bool ready_ = false;

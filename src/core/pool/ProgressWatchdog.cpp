@@ -6,9 +6,9 @@
 
 namespace quorvid {
 
-ProgressWatchdog::ProgressWatchdog(const HelperProcess& helper, std::chrono::milliseconds allowed,
-                                   int deadlineInAllowances)
-    : helper_(helper), allowed_(allowed), deadlineInAllowances_(deadlineInAllowances) {
+ProgressWatchdog::ProgressWatchdog(const HelperProcess& helper, int slot,
+                                   std::chrono::milliseconds allowed, int deadlineInAllowances)
+    : helper_(helper), slot_(slot), allowed_(allowed), deadlineInAllowances_(deadlineInAllowances) {
     // Looks often enough that a file is given up soon after its time is over.
     timer_.setInterval(std::max(std::chrono::milliseconds(1), allowed_ / 8));
     connect(&timer_, &QTimer::timeout, this, &ProgressWatchdog::Check);
@@ -38,7 +38,7 @@ void ProgressWatchdog::Check() {
         emit expired(HelperBreakdown::Overdue);
         return;
     }
-    if (const ExtractionJournal* journal = helper_.journal()) {
+    if (const ExtractionJournal* journal = helper_.journal(slot_)) {
         const std::uint32_t progress = journal->Progress();
         if (progress != journalProgress_) {
             journalProgress_ = progress;

@@ -13,22 +13,22 @@ namespace quorvid {
 
 class HelperProcess;
 
-// Gives up the file a helper is on when the helper makes no progress on it for
-// the watchdog's time (no message, no change in its journal), and when it has
-// not finished the file by its deadline, whatever progress it shows.
+// Gives up a file when its reader makes no progress on it for the watchdog's
+// time (no message, no change in its journal), and when it has not finished
+// the file by its deadline, whatever progress it shows.
 class ProgressWatchdog : public QObject {
     Q_OBJECT
 
   public:
-    ProgressWatchdog(const HelperProcess& helper, std::chrono::milliseconds allowed,
+    // The file is read by the helper's reader in slot.
+    ProgressWatchdog(const HelperProcess& helper, int slot, std::chrono::milliseconds allowed,
                      int deadlineInAllowances);
 
-    // The helper begins a file: its deadline starts, and so does the time
+    // The file's reading begins: its deadline starts, and so does the time
     // without progress.
     void FileBegan();
-    // The helper did something for its file: the time without progress starts again.
+    // The reader did something for its file: the time without progress starts again.
     void Progressed();
-    // The helper has nothing to do.
     void Stop();
 
   signals:
@@ -39,6 +39,7 @@ class ProgressWatchdog : public QObject {
     void Check();
 
     const HelperProcess& helper_;
+    int slot_;
     std::chrono::milliseconds allowed_;
     int deadlineInAllowances_;
     QTimer timer_;

@@ -4,22 +4,22 @@
 
 namespace quorvid {
 
-void ReadScheduler::AddHelper(HelperKey helper) {
-    pipes_.push_back({helper, {}});
+void ReadScheduler::AddHelper(HelperKey helper, int readers) {
+    helpers_.push_back(
+        {helper, std::vector<std::optional<Ticket>>(static_cast<size_t>(readers)), 0});
 }
 
-std::deque<ReadScheduler::Ticket> ReadScheduler::RemoveHelper(HelperKey helper) {
-    const auto found = std::find_if(pipes_.begin(), pipes_.end(),
-                                    [&](const Pipe& pipe) { return pipe.helper == helper; });
-    if (found == pipes_.end()) {
-        return {};
+std::vector<ReadScheduler::Ticket> ReadScheduler::RemoveHelper(HelperKey helper) {
+    std::vector<Ticket> held = InFlightOn(helper);
+    for (const Ticket ticket : held) {
+        Finished(ticket);
     }
-    std::deque<Ticket> held = std::move(found->sent);
-    pipes_.erase(found);
+    std::erase_if(helpers_, [&](const Helper& h) { return h.key == helper; });
     return held;
 }
 
-void ReadScheduler::Enqueue(Ticket ticket, bool urgent) {
+void ReadScheduler::Enqueue(Ticket ticket, const QString& storage, bool urgent) {
+    storages_.insert(ticket, storage);
     if (urgent) {
         queue_.push_front(ticket);
     } else {
@@ -27,8 +27,10 @@ void ReadScheduler::Enqueue(Ticket ticket, bool urgent) {
     }
 }
 
-void ReadScheduler::ReturnToFront(const std::deque<Ticket>& tickets) {
-    queue_.insert(queue_.begin(), tickets.begin(), tickets.end());
+void ReadScheduler::ReturnToFront(Ticket ticket) {
+    const QString storage = storages_.value(ticket);
+    Finished(ticket);
+    Enqueue(ticket, storage, true);
 }
 
 bool ReadScheduler::Unqueue(Ticket ticket) {
@@ -37,50 +39,112 @@ bool ReadScheduler::Unqueue(Ticket ticket) {
         return false;
     }
     queue_.erase(queued);
+    storages_.remove(ticket);
     return true;
 }
 
-std::vector<ReadScheduler::Assignment> ReadScheduler::Assign(
-    const std::function<bool(Ticket)>& wanted) {
-    std::vector<Assignment> assignments;
-    for (std::size_t depth = 1; depth <= kRequestsPerHelper; ++depth) {
-        for (Pipe& pipe : pipes_) {
-            while (pipe.sent.size() < depth && !queue_.empty()) {
-                const Ticket ticket = queue_.front();
-                queue_.pop_front();
-                if (!wanted(ticket)) {
-                    continue;
-                }
-                pipe.sent.push_back(ticket);
-                assignments.push_back({pipe.helper, ticket});
-            }
+std::vector<ReadScheduler::Ticket> ReadScheduler::UnqueueStorage(const QString& storage) {
+    std::vector<Ticket> taken;
+    for (const Ticket ticket : queue_) {
+        if (storages_.value(ticket) == storage) {
+            taken.push_back(ticket);
         }
+    }
+    for (const Ticket ticket : taken) {
+        Unqueue(ticket);
+    }
+    return taken;
+}
+
+std::vector<ReadScheduler::Assignment> ReadScheduler::Assign(
+    const std::function<bool(Ticket)>& wanted,
+    const std::function<int(const QString& storage)>& limit) {
+    std::vector<Assignment> assignments;
+    for (auto queued = queue_.begin(); queued != queue_.end();) {
+        const Ticket ticket = *queued;
+        if (!wanted(ticket)) {
+            storages_.remove(ticket);
+            queued = queue_.erase(queued);
+            continue;
+        }
+        const QString storage = storages_.value(ticket);
+        if (inFlight_.value(storage) >= limit(storage)) {
+            ++queued;
+            continue;
+        }
+        Helper* helper = LeastBusy();
+        if (helper == nullptr) {
+            break;
+        }
+        const auto free = std::find(helper->readers.begin(), helper->readers.end(), std::nullopt);
+        const int slot = static_cast<int>(free - helper->readers.begin());
+        *free = ticket;
+        ++helper->busy;
+        ++inFlight_[storage];
+        places_.insert(ticket, {helper->key, slot});
+        assignments.push_back({ticket, {helper->key, slot}});
+        queued = queue_.erase(queued);
     }
     return assignments;
 }
 
-std::optional<ReadScheduler::Ticket> ReadScheduler::Current(HelperKey helper) const {
-    const Pipe* pipe = Find(helper);
-    if (pipe == nullptr || pipe->sent.empty()) {
+std::optional<ReadScheduler::Place> ReadScheduler::PlaceOf(Ticket ticket) const {
+    const auto place = places_.find(ticket);
+    if (place == places_.end()) {
         return std::nullopt;
     }
-    return pipe->sent.front();
+    return *place;
 }
 
-void ReadScheduler::Finished(HelperKey helper) {
-    if (Pipe* pipe = Find(helper); pipe != nullptr && !pipe->sent.empty()) {
-        pipe->sent.pop_front();
+void ReadScheduler::Finished(Ticket ticket) {
+    const auto place = places_.find(ticket);
+    if (place == places_.end()) {
+        return;
     }
+    if (Helper* helper = Find(place->helper)) {
+        helper->readers[static_cast<size_t>(place->slot)].reset();
+        --helper->busy;
+    }
+    --inFlight_[storages_.take(ticket)];
+    places_.erase(place);
 }
 
-ReadScheduler::Pipe* ReadScheduler::Find(HelperKey helper) {
-    const auto found = std::find_if(pipes_.begin(), pipes_.end(),
-                                    [&](const Pipe& pipe) { return pipe.helper == helper; });
-    return found == pipes_.end() ? nullptr : &*found;
+std::vector<ReadScheduler::Ticket> ReadScheduler::InFlightOn(HelperKey helper) const {
+    std::vector<Ticket> held;
+    if (const Helper* h = Find(helper)) {
+        for (const auto& slot : h->readers) {
+            if (slot) {
+                held.push_back(*slot);
+            }
+        }
+    }
+    return held;
 }
 
-const ReadScheduler::Pipe* ReadScheduler::Find(HelperKey helper) const {
-    return const_cast<ReadScheduler*>(this)->Find(helper);
+bool ReadScheduler::Busy(HelperKey helper) const {
+    const Helper* h = Find(helper);
+    return h != nullptr && h->busy > 0;
+}
+
+ReadScheduler::Helper* ReadScheduler::LeastBusy() {
+    Helper* best = nullptr;
+    for (Helper& helper : helpers_) {
+        const bool room = helper.busy < static_cast<int>(helper.readers.size());
+        if (room && (best == nullptr || helper.busy < best->busy)) {
+            best = &helper;
+        }
+    }
+    return best;
+}
+
+ReadScheduler::Helper* ReadScheduler::Find(HelperKey key) {
+    const auto found = std::find_if(helpers_.begin(), helpers_.end(),
+                                    [&](const Helper& h) { return h.key == key; });
+    return found == helpers_.end() ? nullptr : &*found;
+}
+
+const ReadScheduler::Helper* ReadScheduler::Find(HelperKey key) const {
+    return const_cast<ReadScheduler*>(this)->Find(key);
 }
 
 }  // namespace quorvid

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <cstddef>
+#include <QHash>
+#include <QString>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -9,54 +10,64 @@
 
 namespace quorvid {
 
-// Decides which file goes to which helper and how many each holds at once. A
-// helper reads its files in the order they were sent; the others wait in one
-// queue. Knows files by ticket and helpers by key, and starts nothing itself.
+// Decides which file goes to which reader and how many are read at once. Each
+// helper runs readers in slots; a file waits in one queue, in list order, until
+// its storage may have one more file in flight and a slot is free. Knows files
+// by ticket, helpers by key and storages by device, and starts nothing itself.
 class ReadScheduler {
   public:
     using Ticket = std::uint32_t;
     using HelperKey = const void*;
-    struct Assignment {
+    struct Place {
         HelperKey helper;
+        int slot;
+    };
+    struct Assignment {
         Ticket ticket;
+        Place place;
     };
 
-    // One file being read and the next ones waiting in the pipe, so that a
-    // helper never idles while its parent is busy with the window: a repaint of
-    // the grid takes longer than a helper needs for a small file or two.
-    static constexpr std::size_t kRequestsPerHelper = 4;
-
-    void AddHelper(HelperKey helper);
-    // The helper is gone; the files it held, oldest first.
-    std::deque<Ticket> RemoveHelper(HelperKey helper);
+    void AddHelper(HelperKey helper, int readers);
+    // The helper is gone; the files it was reading.
+    std::vector<Ticket> RemoveHelper(HelperKey helper);
 
     // An urgent file goes before those already queued.
-    void Enqueue(Ticket ticket, bool urgent);
-    // Files that go back before all others, in the order given.
-    void ReturnToFront(const std::deque<Ticket>& tickets);
+    void Enqueue(Ticket ticket, const QString& storage, bool urgent);
+    // A file that was being read goes back before all others.
+    void ReturnToFront(Ticket ticket);
     // Takes a file out of the queue; false when it was not queued.
     bool Unqueue(Ticket ticket);
+    // Takes every queued file of a storage out of the queue, in order.
+    std::vector<Ticket> UnqueueStorage(const QString& storage);
 
-    // The files to send now: one per helper first, then the second in each
-    // pipe, and so on. Tickets that are not wanted any more are dropped.
-    std::vector<Assignment> Assign(const std::function<bool(Ticket)>& wanted);
+    // The files to start now, each in a free slot, the least busy helper
+    // first, no storage beyond its limit. Tickets that are not wanted any more
+    // are dropped.
+    std::vector<Assignment> Assign(const std::function<bool(Ticket)>& wanted,
+                                   const std::function<int(const QString& storage)>& limit);
 
-    // The file the helper is reading; nothing when it holds none.
-    std::optional<Ticket> Current(HelperKey helper) const;
-    // The helper finished its current file.
-    void Finished(HelperKey helper);
-    bool Holds(HelperKey helper) const { return Current(helper).has_value(); }
+    std::optional<Place> PlaceOf(Ticket ticket) const;
+    // The file is read (or given up): its slot is free.
+    void Finished(Ticket ticket);
+    std::vector<Ticket> InFlightOn(HelperKey helper) const;
+    bool Busy(HelperKey helper) const;
+    int InFlight(const QString& storage) const { return inFlight_.value(storage); }
 
   private:
-    struct Pipe {
-        HelperKey helper;
-        std::deque<Ticket> sent;  // oldest first; the helper works on the front
+    struct Helper {
+        HelperKey key;
+        std::vector<std::optional<Ticket>> readers;  // a ticket per reader slot
+        int busy = 0;
     };
-    Pipe* Find(HelperKey helper);
-    const Pipe* Find(HelperKey helper) const;
+    Helper* LeastBusy();
+    Helper* Find(HelperKey key);
+    const Helper* Find(HelperKey key) const;
 
-    std::vector<Pipe> pipes_;
+    std::vector<Helper> helpers_;
     std::deque<Ticket> queue_;
+    QHash<Ticket, QString> storages_;
+    QHash<Ticket, Place> places_;
+    QHash<QString, int> inFlight_;
 };
 
 }  // namespace quorvid

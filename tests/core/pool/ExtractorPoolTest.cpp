@@ -29,6 +29,8 @@ using test::ChildPids;
 ExtractorPoolOptions ScriptedHelpers() {
     ExtractorPoolOptions options;
     options.program = QStringLiteral(QUORVID_SCRIPTED_EXTRACTOR);
+    // It reads one file at a time itself, as a helper with a single reader.
+    options.readersPerHelper = 1;
     options.helperCount = 2;
     options.watchdog = std::chrono::milliseconds(500);
     options.maxBytesPerFile = 1024 * 1024;

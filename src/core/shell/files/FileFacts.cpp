@@ -59,6 +59,17 @@ FileItem FileFacts::GetFile(const QString& path) const {
     return item;
 }
 
+void FileFacts::PrepareFolderOf(const QString& path) const {
+    DriveOf(QFileInfo(path).absolutePath());
+}
+
+void FileFacts::WarmUpTypes(const std::vector<std::pair<QString, QByteArray>>& files) {
+    const QMimeDatabase mimeTypes;
+    for (const auto& [name, contents] : files) {
+        mimeTypes.mimeTypeForFileNameAndData(name, contents).comment();
+    }
+}
+
 QString FileFacts::GetExtensionName(const QString& path) const {
     const QString name = path.mid(path.lastIndexOf(QDir::separator()) + 1);
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));

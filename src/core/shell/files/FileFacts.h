@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace quorvid {
 
@@ -28,6 +31,12 @@ class FileFacts {
     FileItem GetFile(const QString& path) const;
     // The text after the last dot of the path's name; empty when there is none.
     QString GetExtensionName(const QString& path) const;
+    // Looks up what the facts of the files in path's folder share (its mount
+    // point) now, so that a process forked afterwards finds it known.
+    void PrepareFolderOf(const QString& path) const;
+    // Loads the descriptions of the types of these files (name and contents),
+    // which are otherwise read from the MIME database at each type's first use.
+    static void WarmUpTypes(const std::vector<std::pair<QString, QByteArray>>& files);
 
   private:
     // Reading the mount table costs more than the rest of a file's facts, so
