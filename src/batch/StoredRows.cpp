@@ -44,7 +44,21 @@ bool StoredRows::Add(const QString& file, QString& error) {
     static const QString statusChangedHeader =
         QString::fromLatin1(kDetailHeaderPrefix) + QStringLiteral("Date changed");
     JsonRowReader reader(input);
+    std::optional<QStringList> extraHeaders;
+    qint64 line = 0;
     while (const std::optional<JsonRow> row = reader.Next()) {
+        ++line;
+        if (!extraHeaders) {
+            extraHeaders = row->ExtraHeaders();
+        } else if (*extraHeaders != row->ExtraHeaders()) {
+            rows_.resize(rowsBefore);
+            error = QStringLiteral(
+                        "%1: line %2: other --field or --hash columns than the lines "
+                        "before it")
+                        .arg(file)
+                        .arg(line);
+            return false;
+        }
         rows_.push_back({row->path(), row->CatalogueCell(kSizePosition),
                          row->CatalogueCell(kLastModifiedPosition),
                          DetailOf(*row, statusChangedHeader), source, reader.lineOffset()});
@@ -55,7 +69,33 @@ bool StoredRows::Add(const QString& file, QString& error) {
         return false;
     }
     sources_.push_back(file);
+    extraHeaders_.push_back(extraHeaders);
     return true;
+}
+
+QString ColumnsSaid(const QStringList& headers) {
+    return headers.isEmpty()
+               ? QStringLiteral("no column beyond the catalogue")
+               : QLatin1Char('"') + headers.join(QStringLiteral("\", \"")) + QLatin1Char('"');
+}
+
+std::optional<QStringList> StoredRows::SharedExtraHeaders(QString& error) const {
+    std::optional<int> first;
+    for (int source = 0; source < static_cast<int>(sources_.size()); ++source) {
+        const std::optional<QStringList>& headers = extraHeaders_[size_t(source)];
+        if (!headers) {
+            continue;
+        }
+        if (!first) {
+            first = source;
+        } else if (*headers != *extraHeaders_[size_t(*first)]) {
+            error = QStringLiteral("%1 has %2, %3 has %4")
+                        .arg(sources_[size_t(*first)], ColumnsSaid(*extraHeaders_[size_t(*first)]),
+                             sources_[size_t(source)], ColumnsSaid(*headers));
+            return std::nullopt;
+        }
+    }
+    return first ? *extraHeaders_[size_t(*first)] : QStringList{};
 }
 
 JsonRow StoredRows::Read(const Row& row) {

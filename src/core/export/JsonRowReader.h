@@ -3,9 +3,12 @@
 #include <QByteArray>
 #include <QIODevice>
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <utility>
 #include <vector>
+
+#include "core/extraction/ExtraColumns.h"
 
 namespace quorvid {
 
@@ -15,16 +18,24 @@ class ResultsTable;
 // order of the line. The first cell is the path.
 struct JsonRow {
     std::vector<std::pair<QString, QString>> cells;
+    // Where the extra columns (fields, then the checksum) end and the detail
+    // columns begin.
+    size_t extraEnd = kCatalogueColumnCount;
 
     const QString& path() const { return cells.front().second; }
     // The text of the catalogue column at position (from 1).
     const QString& CatalogueCell(int position) const { return cells[position - 1].second; }
+    // The headers of the columns after the catalogue's and before the details.
+    QStringList ExtraHeaders() const;
+    // The checksum cell's kind and text; kind None where the row has none.
+    std::pair<ChecksumKind, QString> Checksum() const;
 };
 
 // Reads back the JSON Lines of JsonRowLine, and only those: an object per line
-// of string members, every catalogue column in order, then detail columns, each
-// once. Anything else is refused with the line it failed at, so that a damaged
-// or foreign file never passes for rows.
+// of string members, every catalogue column in order, then the extra columns
+// a run asked for (library fields, then a checksum of its exact digits or
+// empty), then detail columns, each once. Anything else is refused with the line it failed at, so
+// that a damaged or foreign file never passes for rows.
 class JsonRowReader {
   public:
     // device: open for reading, at the first line.
