@@ -48,16 +48,13 @@ std::optional<CatalogueChecksums> CatalogueChecksums::Load(const QString& catalo
     while (const std::optional<JsonRow> row = reader.Next()) {
         ++line;
         const auto [kind, checksum] = row->Checksum();
-        if (kind == ChecksumKind::None || (line > 1 && kind != loaded.kind)) {
-            error = kind == ChecksumKind::None
-                        ? QStringLiteral(
-                              "%1: line %2: no checksum column (the catalogue was "
-                              "made without --hash); nothing to verify")
-                              .arg(catalogue)
-                              .arg(line)
-                        : QStringLiteral("%1: line %2: another checksum than the lines before it")
-                              .arg(catalogue)
-                              .arg(line);
+        // The reader holds every row to the columns of the first.
+        if (kind == ChecksumKind::None) {
+            error = QStringLiteral(
+                        "%1: line %2: no checksum column (the catalogue was made "
+                        "without --hash); nothing to verify")
+                        .arg(catalogue)
+                        .arg(line);
             return std::nullopt;
         }
         loaded.kind = kind;

@@ -44,21 +44,7 @@ bool StoredRows::Add(const QString& file, QString& error) {
     static const QString statusChangedHeader =
         QString::fromLatin1(kDetailHeaderPrefix) + QStringLiteral("Date changed");
     JsonRowReader reader(input);
-    std::optional<QStringList> extraHeaders;
-    qint64 line = 0;
     while (const std::optional<JsonRow> row = reader.Next()) {
-        ++line;
-        if (!extraHeaders) {
-            extraHeaders = row->ExtraHeaders();
-        } else if (*extraHeaders != row->ExtraHeaders()) {
-            rows_.resize(rowsBefore);
-            error = QStringLiteral(
-                        "%1: line %2: other --field or --hash columns than the lines "
-                        "before it")
-                        .arg(file)
-                        .arg(line);
-            return false;
-        }
         rows_.push_back({row->path(), row->CatalogueCell(kSizePosition),
                          row->CatalogueCell(kLastModifiedPosition),
                          DetailOf(*row, statusChangedHeader), source, reader.lineOffset()});
@@ -69,7 +55,7 @@ bool StoredRows::Add(const QString& file, QString& error) {
         return false;
     }
     sources_.push_back(file);
-    extraHeaders_.push_back(extraHeaders);
+    extraHeaders_.push_back(reader.extraHeaders());
     return true;
 }
 

@@ -385,6 +385,13 @@ std::optional<JsonRow> JsonRowReader::Next() {
         line.chop(1);
         row = ParseJsonRowLine(line, reason);
     }
+    // One run wrote them all: rows of other columns would not share a table.
+    if (row && extraHeaders_ && row->ExtraHeaders() != *extraHeaders_) {
+        row.reset();
+        reason = QStringLiteral("other --field or --hash columns than the lines before it");
+    } else if (row) {
+        extraHeaders_ = row->ExtraHeaders();
+    }
     if (!row) {
         error_ = QStringLiteral("line %1: %2").arg(lineNumber_).arg(reason);
     }

@@ -48,12 +48,16 @@ class JsonRowReader {
     const QString& error() const { return error_; }
     // Where the line of the last row starts in the device.
     qint64 lineOffset() const { return lineOffset_; }
+    // The extra columns of the rows (ExtraHeaders), which every row of one
+    // device shares; nothing before the first row.
+    const std::optional<QStringList>& extraHeaders() const { return extraHeaders_; }
 
   private:
     QIODevice& device_;
     qint64 lineNumber_ = 0;
     qint64 lineOffset_ = 0;
     QString error_;
+    std::optional<QStringList> extraHeaders_;
 };
 
 // One line without its LF; nothing, with the reason in error, when refused.
