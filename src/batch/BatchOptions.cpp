@@ -77,6 +77,37 @@ bool ReadCatalogue(const QString& catalogue, ParsedOptions& parsed, QString& err
     return true;
 }
 
+bool ReadField(const QString& text, ParsedOptions& parsed, QString& error) {
+    std::optional<ExtraField> field = ParseExtraField(text, error);
+    if (!field) {
+        return false;
+    }
+    std::vector<ExtraField>& fields = parsed.options.extraColumns.fields;
+    if (std::find(fields.begin(), fields.end(), *field) != fields.end()) {
+        return Refuse(error, QStringLiteral("the field '%1' is given twice").arg(text));
+    }
+    fields.push_back(std::move(*field));
+    return true;
+}
+
+bool ReadHash(const QString& name, ParsedOptions& parsed, QString& error) {
+    const std::optional<ChecksumKind> kind = ChecksumNamed(name);
+    if (!kind) {
+        return Refuse(error,
+                      QStringLiteral("unknown checksum '%1' (sha256, md5 or sha1)").arg(name));
+    }
+    parsed.options.extraColumns.checksum = *kind;
+    return true;
+}
+
+bool ReadVerify(const QString& catalogue, ParsedOptions& parsed, QString& error) {
+    if (catalogue.isEmpty()) {
+        return Refuse(error, QStringLiteral("the catalogue file name is empty"));
+    }
+    parsed.options.verifyCatalogue = catalogue;
+    return true;
+}
+
 bool ReadExtension(const QString& extension, ParsedOptions& parsed, QString& error) {
     if (extension.isEmpty()) {
         return Refuse(error, QStringLiteral("the extension is empty (use * for all files)"));
@@ -118,6 +149,9 @@ const std::vector<OptionRule>& OptionRules() {
         {{QStringLiteral("j"), QStringLiteral("jobs")}, ReadJobs},
         {{QStringLiteral("file-timeout")}, ReadFileTimeout},
         {{QStringLiteral("update")}, ReadCatalogue},
+        {{QStringLiteral("field")}, ReadField},
+        {{QStringLiteral("hash")}, ReadHash},
+        {{QStringLiteral("verify")}, ReadVerify},
         {{QStringLiteral("merge")}, nullptr, &BatchOptions::merge},
         {{QStringLiteral("list-files")}, nullptr, &BatchOptions::listFiles},
         {{QStringLiteral("q"), QStringLiteral("quiet")}, nullptr, &BatchOptions::quiet},
@@ -224,8 +258,27 @@ bool CheckUpdate(const ParsedOptions& parsed, QString& error) {
     return true;
 }
 
+// --verify reads the files its catalogue names, its way: nothing else to choose.
+bool CheckVerify(const ParsedOptions& parsed, QString& error) {
+    const BatchOptions& options = parsed.options;
+    if (!options.paths.isEmpty()) {
+        return Refuse(error, QStringLiteral("--verify takes the files of its catalogue; no PATH"));
+    }
+    const bool other = options.merge || options.listFiles || !options.updateCatalogue.isEmpty() ||
+                       !options.outputFile.isEmpty() || parsed.formatGiven ||
+                       options.extraColumns.Count() > 0 || options.extension != QLatin1String("*");
+    if (other) {
+        return Refuse(error, QStringLiteral("--verify goes with none of --update, --merge, "
+                                            "--list-files, -o, --format, --ext, --field, --hash"));
+    }
+    return true;
+}
+
 bool CheckCombinations(const ParsedOptions& parsed, QString& error) {
     const BatchOptions& options = parsed.options;
+    if (!options.verifyCatalogue.isEmpty() && !options.help && !options.version) {
+        return CheckVerify(parsed, error);
+    }
     if (options.paths.isEmpty() && !options.help && !options.version) {
         return Refuse(error, QStringLiteral("no file or folder given"));
     }
@@ -241,6 +294,10 @@ bool CheckCombinations(const ParsedOptions& parsed, QString& error) {
         return Refuse(
             error,
             QStringLiteral("--format xlsx writes a workbook file only: give it with -o FILE"));
+    }
+    if (options.merge && options.extraColumns.Count() > 0) {
+        return Refuse(error, QStringLiteral("--merge writes the columns its parts have; it takes "
+                                            "no --field or --hash"));
     }
     if (options.merge && options.paths.contains(QStringLiteral("-"))) {
         return Refuse(error,
@@ -281,6 +338,7 @@ QString BatchHelpText() {
         "Usage: quorvid-batch [OPTION]... PATH...\n"
         "  or:  quorvid-batch --update CATALOGUE.jsonl [OPTION]... PATH...\n"
         "  or:  quorvid-batch --merge [OPTION]... PART.jsonl...\n"
+        "  or:  quorvid-batch --verify CATALOGUE.jsonl\n"
         "Write the metadata table of video files: one row per file, the same columns\n"
         "as the window's results grid.\n"
         "\n"
@@ -302,6 +360,24 @@ QString BatchHelpText() {
         "                       processor count where reading costs nothing, more on\n"
         "                       a network share, one on a spinning disk; the progress\n"
         "                       line says how many)\n"
+        "      --field KIND;PARAMETER\n"
+        "                       one more column, after the 53 and before the detail\n"
+        "                       columns, headed \"KIND - PARAMETER\": the library's text\n"
+        "                       of PARAMETER for the first stream of KIND (General,\n"
+        "                       Video, Audio, Text, Other, Image or Menu), as the\n"
+        "                       mediainfo program prints it; repeatable, in order.\n"
+        "                       List fields such as General;Audio_Language_List give\n"
+        "                       every track. \"mediainfo --Info-Parameters\" lists them\n"
+        "      --hash ALGORITHM one more column after those, the file's checksum:\n"
+        "                       sha256, md5 or sha1, in lowercase hex as sha256sum\n"
+        "                       prints it; a file that changes while it is read gets\n"
+        "                       a failure line and no checksum\n"
+        "      --verify CATALOGUE.jsonl\n"
+        "                       read every file of a catalogue made with --hash again\n"
+        "                       and compare its checksum: one line on standard output\n"
+        "                       per file that changed, is missing or cannot be read,\n"
+        "                       then a summary; status 0 when every file matched, 1\n"
+        "                       otherwise; the catalogue is not changed\n"
         "      --file-timeout SECONDS\n"
         "                       give up a file whose reading makes no progress for this\n"
         "                       long (default 60); its library cells stay empty\n"
@@ -310,11 +386,14 @@ QString BatchHelpText() {
         "                       read only the files under PATH that are new or whose\n"
         "                       size or modification time changed, drop the rows of\n"
         "                       files that are gone, and write it back, replaced only\n"
-        "                       when the run succeeds\n"
+        "                       when the run succeeds; rows kept keep their checksum.\n"
+        "                       --field and --hash must be those the catalogue was\n"
+        "                       made with, or it is refused, saying the difference\n"
         "      --merge          write the rows of JSON Lines parts (of --format json\n"
         "                       runs) in the chosen format, as one run over their files\n"
         "                       would, reading no file; a file in several parts gets\n"
-        "                       the row of the last\n"
+        "                       the row of the last; parts with other --field or\n"
+        "                       --hash columns are refused\n"
         "      --list-files     write the paths of the files a run would read, in its\n"
         "                       order, one a line (NUL-ended with -0), and read none\n"
         "  -q, --quiet          no progress line on standard error (shown only on a\n"

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <optional>
 
+#include "core/extraction/ExtraColumns.h"
+
 namespace quorvid {
 
 enum class OutputFormat { Text, Csv, Json, Xlsx };
@@ -22,6 +24,10 @@ struct BatchOptions {
     QString outputFile;
     // --update: the JSON Lines catalogue brought up to date and written back.
     QString updateCatalogue;
+    // --field and --hash: the columns after the catalogue's.
+    ExtraColumns extraColumns;
+    // --verify: the catalogue whose files' checksums are compared.
+    QString verifyCatalogue;
     // --merge: paths are JSON Lines files whose rows are written, none read.
     bool merge = false;
     // --list-files: the paths of the files a run would read, and no row.

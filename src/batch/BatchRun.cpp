@@ -40,7 +40,8 @@ BatchRun::BatchRun(const BatchOptions& options, ExtractorPool* helpers,
       helpers_(helpers),
       inProcess_(inProcess),
       interrupted_(interrupted),
-      progress_(!options.quiet) {}
+      progress_(!options.quiet),
+      extraHeaders_(options.extraColumns.Headers()) {}
 
 void BatchRun::ThrowWhenInterrupted() const {
     if (interrupted_ != 0) {
@@ -171,6 +172,10 @@ std::unique_ptr<TableWriter> BatchRun::MakeTableWriter(SafeFileWriter& output,
 
 void BatchRun::Extract(SafeFileWriter& output) {
     ResultsStore store;
+    // Before any row, so that they come before the detail columns.
+    for (const QString& header : extraHeaders_) {
+        store.AppendColumn(header);
+    }
     const std::unique_ptr<TableWriter> table = MakeTableWriter(output, store);
     // Rows of the formats that wait for the last row before their first line.
     std::unique_ptr<Spool> rows;

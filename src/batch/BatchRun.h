@@ -85,6 +85,9 @@ class BatchRun {
     std::vector<QString> givenPaths_;
     std::unique_ptr<StoredRows> stored_;
     std::optional<CatalogueUpdate> update_;
+    // The columns after the catalogue's: the run's --field and --hash, or
+    // those of the parts merged.
+    QStringList extraHeaders_;
     // Without a plan every row is that of a file read.
     std::optional<RowPlan> plan_;
     int failures_ = 0;

@@ -22,6 +22,23 @@ bool BatchRun::LoadStoredRows() {
             return false;
         }
     }
+    const std::optional<QStringList> stored = stored_->SharedExtraHeaders(error);
+    if (!stored) {
+        ReportProblem(QStringLiteral("the parts have other --field or --hash columns: %1; "
+                                     "nothing was written")
+                          .arg(error));
+        return false;
+    }
+    if (options_.merge) {
+        extraHeaders_ = *stored;
+    } else if (stored_->extraHeaders(0) && *stored != extraHeaders_) {
+        // Its rows and the new ones would not share their columns.
+        ReportProblem(
+            QStringLiteral("%1 has %2, this run %3: give the --field and --hash "
+                           "options it was made with; nothing was written")
+                .arg(options_.updateCatalogue, ColumnsSaid(*stored), ColumnsSaid(extraHeaders_)));
+        return false;
+    }
     if (!options_.updateCatalogue.isEmpty()) {
         // The time the catalogue was written, to the nanosecond the file system keeps.
         struct stat status {};

@@ -55,7 +55,33 @@ bool StoredRows::Add(const QString& file, QString& error) {
         return false;
     }
     sources_.push_back(file);
+    extraHeaders_.push_back(reader.extraHeaders());
     return true;
+}
+
+QString ColumnsSaid(const QStringList& headers) {
+    return headers.isEmpty()
+               ? QStringLiteral("no column beyond the catalogue")
+               : QLatin1Char('"') + headers.join(QStringLiteral("\", \"")) + QLatin1Char('"');
+}
+
+std::optional<QStringList> StoredRows::SharedExtraHeaders(QString& error) const {
+    std::optional<int> first;
+    for (int source = 0; source < static_cast<int>(sources_.size()); ++source) {
+        const std::optional<QStringList>& headers = extraHeaders_[size_t(source)];
+        if (!headers) {
+            continue;
+        }
+        if (!first) {
+            first = source;
+        } else if (*headers != *extraHeaders_[size_t(*first)]) {
+            error = QStringLiteral("%1 has %2, %3 has %4")
+                        .arg(sources_[size_t(*first)], ColumnsSaid(*extraHeaders_[size_t(*first)]),
+                             sources_[size_t(source)], ColumnsSaid(*headers));
+            return std::nullopt;
+        }
+    }
+    return first ? *extraHeaders_[size_t(*first)] : QStringList{};
 }
 
 JsonRow StoredRows::Read(const Row& row) {

@@ -2,7 +2,9 @@
 
 #include <QFile>
 #include <QString>
+#include <QStringList>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/export/JsonRowReader.h"
@@ -32,16 +34,28 @@ class StoredRows {
 
     const std::vector<Row>& rows() const { return rows_; }
     const QString& sourceName(int source) const { return sources_[source]; }
+    // The extra columns (fields, checksum) of a file's rows, which all rows of
+    // one file share; nothing for a file without rows.
+    const std::optional<QStringList>& extraHeaders(int source) const {
+        return extraHeaders_[source];
+    }
+    // The extra columns every file with rows shares; nothing, with which files
+    // differ in error, when two differ. Empty when no file has rows.
+    std::optional<QStringList> SharedExtraHeaders(QString& error) const;
     // The row's cells, read again; throws StepFailure when its file changed
     // since it was added.
     JsonRow Read(const Row& row);
 
   private:
     std::vector<QString> sources_;
+    std::vector<std::optional<QStringList>> extraHeaders_;
     std::vector<Row> rows_;
     // The source last read from, held open for the rows after it.
     int openSource_ = -1;
     std::unique_ptr<QFile> open_;
 };
+
+// Headers as a message names them: quoted, or "no column beyond the catalogue".
+QString ColumnsSaid(const QStringList& headers);
 
 }  // namespace quorvid

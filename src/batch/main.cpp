@@ -11,6 +11,7 @@
 
 #include "batch/BatchOptions.h"
 #include "batch/BatchRun.h"
+#include "batch/CatalogueVerify.h"
 #include "batch/ErrorLine.h"
 #include "core/extraction/FileExtractor.h"
 #include "core/extraction/GioShell.h"
@@ -101,9 +102,11 @@ void SayWhatConfinementLacks(const ExtractorPool& pool, bool started) {
 // The helpers that read the files, started. Their lines go below the progress
 // line of run once it is set.
 std::unique_ptr<ExtractorPool> StartHelpers(const BatchOptions& options,
+                                            const ExtraColumns& columns,
                                             const QString& programFolder, BatchRun*& run) {
     ExtractorPoolOptions helpers = ProgramExtractorOptions(programFolder);
     helpers.watchdog = options.fileTimeout;
+    helpers.extraColumns = columns;
     if (options.jobs > 0) {
         // The user's count of files at once, over a helper per processor at
         // most, each running its share of the readers.
@@ -137,17 +140,64 @@ int EndInterrupted(std::unique_ptr<ExtractorPool>& pool) {
     return 128 + signal;
 }
 
+// Whether the library knows every --field's parameter, before any file is
+// read; says which it does not.
+bool LibraryKnowsFields(MediaInfoLibrary& library, const std::vector<ExtraField>& fields) {
+    if (fields.empty()) {
+        return true;
+    }
+    QString parameters;
+    try {
+        parameters = library.MediaInfo_Option(nullptr, L"Info_Parameters", L"");
+    } catch (const StepFailure& failure) {
+        WriteErrorLine(QStringLiteral("--field needs the metadata library: ") +
+                       failure.description());
+        return false;
+    }
+    const std::vector<ExtraField> unknown = UnknownParameters(fields, parameters);
+    for (const ExtraField& field : unknown) {
+        WriteErrorLine(
+            QStringLiteral("the field '%1;%2': the library knows no parameter '%2' of "
+                           "%1 streams (mediainfo --Info-Parameters lists them)")
+                .arg(StreamKindName(field.kind), QString::fromStdWString(field.parameter)));
+    }
+    if (!unknown.empty()) {
+        WriteErrorLine(QStringLiteral("Try 'quorvid-batch --help' for more information."));
+    }
+    return unknown.empty();
+}
+
 // The run over the files; its exit status.
 int Run(const BatchOptions& options) {
     // The files are read in the sandboxed helpers beside the program; without
     // them, here, one at a time.
     const QString programFolder = QCoreApplication::applicationDirPath();
     MediaInfoLibrary& library = ProgramMediaInfoLibrary(programFolder);
+    if (!LibraryKnowsFields(library, options.extraColumns.fields)) {
+        return kExitUsageOrOutput;
+    }
+    // --verify reads its catalogue first: the checksum it holds is the one computed.
+    std::optional<CatalogueChecksums> verified;
+    ExtraColumns columns = options.extraColumns;
+    if (!options.verifyCatalogue.isEmpty()) {
+        QString error;
+        verified = CatalogueChecksums::Load(options.verifyCatalogue, error);
+        if (!verified) {
+            WriteErrorLine(error);
+            return kExitUsageOrOutput;
+        }
+        columns = ExtraColumns{{}, verified->kind, true};
+    }
     GioShell shell;
-    const FileExtractor inProcess(library, shell);
+    FileExtractor inProcess(library, shell);
+    inProcess.SetExtraColumns(columns);
     BatchRun* run = nullptr;
-    std::unique_ptr<ExtractorPool> pool = StartHelpers(options, programFolder, run);
+    std::unique_ptr<ExtractorPool> pool = StartHelpers(options, columns, programFolder, run);
     try {
+        if (verified) {
+            return CatalogueVerify(*verified, pool.get(), inProcess, options.quiet, stopSignal)
+                .Run();
+        }
         BatchRun batch(options, pool.get(), inProcess, stopSignal);
         run = &batch;
         const int status = batch.Run();

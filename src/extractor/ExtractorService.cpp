@@ -115,10 +115,18 @@ bool SendRefused(int outFd, const QString& reason) {
 
 HelperArguments ParseHelperArguments(int argc, char** argv) {
     HelperArguments arguments;
+    QStringList all;
+    for (int i = 1; i < argc; ++i) {
+        all << QString::fromUtf8(argv[i]);
+    }
+    arguments.extraColumns = ExtraColumns::FromArguments(all);
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], protocol::kReadersPerFolderOption) == 0) {
             arguments.readersPerFolder = true;
             continue;
+        }
+        if (std::strcmp(argv[i], kChecksumOnlyArgument) == 0) {
+            continue;  // the one option of the extra columns that takes no value
         }
         if (i + 1 >= argc) {
             break;

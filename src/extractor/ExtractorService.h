@@ -2,8 +2,10 @@
 
 #include <QByteArray>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
+#include "core/extraction/ExtraColumns.h"
 #include "core/extraction/FileExtractor.h"
 #include "core/pool/ExtractionJournal.h"
 
@@ -53,6 +55,9 @@ struct HelperArguments {
     std::vector<int> journalFds;  // one per reader it may run at once
     unsigned long long memoryLimitBytes = protocol::kDefaultMemoryLimitBytes;
     bool readersPerFolder = false;  // benchmarks only
+    // The columns beyond the catalogue; nothing when the parent's words for
+    // them make no sense.
+    std::optional<ExtraColumns> extraColumns;
 };
 HelperArguments ParseHelperArguments(int argc, char** argv);
 

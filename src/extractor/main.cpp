@@ -44,8 +44,14 @@ int main(int argc, char** argv) {
     std::set_new_handler([] { _exit(quorvid::protocol::kOutOfMemoryExitCode); });
 
     quorvid::GioShell shell;
-    const quorvid::FileExtractor extractor(
+    quorvid::FileExtractor extractor(
         quorvid::ProgramMediaInfoLibrary(QCoreApplication::applicationDirPath()), shell);
+    if (!arguments.extraColumns) {
+        quorvid::SendRefused(STDOUT_FILENO, QStringLiteral("the columns asked for make no sense"));
+        return quorvid::ConfinedReaders::kNotConfinedExitCode;
+    }
+    // Before any reader is forked: the digest is fetched once, here.
+    extractor.SetExtraColumns(*arguments.extraColumns);
     // Whatever the libraries load on first use is loaded now, while it may be;
     // the library opens no file before it is confined.
     const QString self = QCoreApplication::applicationFilePath();

@@ -48,6 +48,16 @@ make_set() {
 make_set "$here"
 ff $video $tone $common -c:v mjpeg -q:v 31 -c:a pcm_s16le -ac 1 -ar 8000 -shortest "$here/vidéo ñ.mov"
 ff $tone $common -c:a aac -b:a 32k -ac 1 "$here/audio-only.m4a"
+# Two audio tracks and a subtitle track, each with its language, for the
+# fields that list every track. In a folder of its own, so the tests that copy
+# the media above do not meet it.
+mkdir -p "$here/tracks"
+printf '1\n00:00:00,000 --> 00:00:00,900\nHallo\n' >"$here/tracks/subtitle.srt"
+ff $video $tone $tone48 -i "$here/tracks/subtitle.srt" -map 0:v -map 1:a -map 2:a -map 3:s \
+    $common -c:v libx264 -preset veryfast -crf 40 -pix_fmt yuv420p -c:a aac -b:a 32k -ac 1 \
+    -c:s srt -metadata:s:a:0 language=eng -metadata:s:a:1 language=fra \
+    -metadata:s:s:0 language=ger -shortest "$here/tracks/languages.mkv"
+rm "$here/tracks/subtitle.srt"
 printf 'This is plain text, not a video.\n' >"$here/not-a-video.mp4"
 : >"$here/empty.mp4"
 

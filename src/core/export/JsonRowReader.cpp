@@ -253,11 +253,41 @@ bool HasCatalogueColumns(const JsonRow& row, QString& error) {
     return true;
 }
 
+// Then the extra columns, each once: library fields with any text, then a
+// checksum of exactly its digits, or empty where the file had none. The row
+// learns where they end.
+bool HasExtraColumns(JsonRow& row, QString& error) {
+    QSet<QString> fields;
+    size_t i = kCatalogueColumnCount;
+    for (; i < row.cells.size() && ExtraFieldOfHeader(row.cells[i].first); ++i) {
+        const QString& header = row.cells[i].first;
+        if (fields.contains(header)) {
+            error = QStringLiteral("the column %1 twice").arg(Quoted(header));
+            return false;
+        }
+        fields.insert(header);
+    }
+    if (i < row.cells.size()) {
+        const auto& [header, text] = row.cells[i];
+        if (const std::optional<ChecksumKind> kind = ChecksumOfHeader(header)) {
+            if (!text.isEmpty() && !IsChecksumText(*kind, text)) {
+                error = QStringLiteral("%1 under %2 is not %3 lowercase hex digits")
+                            .arg(Quoted(text), Quoted(header))
+                            .arg(ChecksumHexLength(*kind));
+                return false;
+            }
+            ++i;
+        }
+    }
+    row.extraEnd = i;
+    return true;
+}
+
 // Then the desktop's detail columns that hold a value, each once, as a run
 // writes them.
 bool HasDetailColumns(const JsonRow& row, QString& error) {
     QSet<QString> details;
-    for (size_t i = kCatalogueColumnCount; i < row.cells.size(); ++i) {
+    for (size_t i = row.extraEnd; i < row.cells.size(); ++i) {
         const auto& [header, text] = row.cells[i];
         if (!IsGioDetailColumn(header)) {
             error = QStringLiteral("%1 is no column of ours").arg(Quoted(header));
@@ -312,11 +342,29 @@ QByteArray ReadLine(QIODevice& device, qint64 limit) {
 
 std::optional<JsonRow> ParseJsonRowLine(const QByteArray& line, QString& error) {
     std::optional<JsonRow> row = LineParser(line, error).Row();
-    if (row && !(HasCatalogueColumns(*row, error) && HasDetailColumns(*row, error) &&
-                 HasRecordTexts(*row, error))) {
+    if (row && !(HasCatalogueColumns(*row, error) && HasExtraColumns(*row, error) &&
+                 HasDetailColumns(*row, error) && HasRecordTexts(*row, error))) {
         return std::nullopt;
     }
     return row;
+}
+
+QStringList JsonRow::ExtraHeaders() const {
+    QStringList headers;
+    for (size_t i = kCatalogueColumnCount; i < extraEnd && i < cells.size(); ++i) {
+        headers << cells[i].first;
+    }
+    return headers;
+}
+
+std::pair<ChecksumKind, QString> JsonRow::Checksum() const {
+    if (extraEnd > kCatalogueColumnCount && extraEnd <= cells.size()) {
+        const auto& [header, text] = cells[extraEnd - 1];
+        if (const std::optional<ChecksumKind> kind = ChecksumOfHeader(header)) {
+            return {*kind, text};
+        }
+    }
+    return {ChecksumKind::None, {}};
 }
 
 std::optional<JsonRow> JsonRowReader::Next() {
@@ -336,6 +384,13 @@ std::optional<JsonRow> JsonRowReader::Next() {
     } else {
         line.chop(1);
         row = ParseJsonRowLine(line, reason);
+    }
+    // One run wrote them all: rows of other columns would not share a table.
+    if (row && extraHeaders_ && row->ExtraHeaders() != *extraHeaders_) {
+        row.reset();
+        reason = QStringLiteral("other --field or --hash columns than the lines before it");
+    } else if (row) {
+        extraHeaders_ = row->ExtraHeaders();
     }
     if (!row) {
         error_ = QStringLiteral("line %1: %2").arg(lineNumber_).arg(reason);

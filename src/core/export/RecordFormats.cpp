@@ -2,6 +2,7 @@
 
 #include "core/export/AlignedTextLayout.h"
 #include "core/extraction/FieldCatalogue.h"
+#include "core/extraction/FileExtractor.h"
 #include "core/shell/controls/TableText.h"
 
 namespace quorvid {
@@ -90,7 +91,10 @@ QByteArray JsonRowLine(const TableText& table, int row) {
     bool first = true;
     for (int column = 1; column <= columns; ++column) {
         const QString text = AlignedTextLayout::CellText(table, row, column);
-        if (column > kCatalogueColumnCount && text.isEmpty()) {
+        // A detail column without a value is left out; every other column is
+        // written, so that the row says which columns its run had.
+        if (column > kCatalogueColumnCount && text.isEmpty() &&
+            table.ColumnText(column).startsWith(QLatin1String(kDetailHeaderPrefix))) {
             continue;
         }
         if (!first) {

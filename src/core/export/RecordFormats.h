@@ -15,7 +15,8 @@ QByteArray CsvRowLine(const TableText& table, int row);
 
 // One row as a JSON object on one line (JSON Lines, UTF-8, LF), keyed by the
 // column headers in column order: every catalogue column, then the detail
-// columns that hold a value for this row.
+// columns that hold a value for this row. Columns between the catalogue's and
+// the detail columns (the extra fields and the checksum) are written empty too.
 QByteArray JsonRowLine(const TableText& table, int row);
 
 // A JSON string literal of the text, quotes included.

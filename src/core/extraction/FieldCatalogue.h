@@ -12,8 +12,16 @@ enum class FieldSource {
     TypeAndExtension,  // the file item's type, "; " and the extension
 };
 
-// The metadata library's stream kinds.
-enum class StreamKind { General = 0, Video = 1, Audio = 2 };
+// The metadata library's stream kinds, numbered as the library numbers them.
+enum class StreamKind {
+    General = 0,
+    Video = 1,
+    Audio = 2,
+    Text = 3,
+    Other = 4,
+    Image = 5,
+    Menu = 6
+};
 
 // The file item's facts, in the order of their cells.
 enum class FileFact {

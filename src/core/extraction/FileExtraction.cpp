@@ -6,6 +6,12 @@
 namespace quorvid {
 
 ExtractionSource SourceOfStep(int step) {
+    if (step == step::extract::kExtraField) {
+        return ExtractionSource::Library;
+    }
+    if (step == step::extract::kChecksum) {
+        return ExtractionSource::Checksum;
+    }
     if (step < step::extract::kGetFile) {
         return ExtractionSource::Library;
     }
@@ -18,9 +24,12 @@ std::optional<ExtractionSource> SourceOfExtractionStep(int step) {
     const bool libraryCell = step >= LibraryCellStep(kFirstLibraryCell) &&
                              step < LibraryCellStep(kFirstLibraryCell + kLibraryFieldCount) &&
                              step % 2 == 0;
-    if (step == kNewHandle || step == kOpenFile || libraryCell || step == kCloseFile ||
-        step == kDeleteHandle) {
+    if (step == kNewHandle || step == kOpenFile || libraryCell || step == kExtraField ||
+        step == kCloseFile || step == kDeleteHandle) {
         return ExtractionSource::Library;
+    }
+    if (step == kChecksum) {
+        return ExtractionSource::Checksum;
     }
     const bool fileCell =
         step >= FileCellStep(kFirstFileCell) && step <= FileCellStep(kTypeCell) && step % 2 == 0;

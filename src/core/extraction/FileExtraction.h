@@ -34,7 +34,7 @@ class ExtractionSink {
 
 // Where a step's data comes from. Once a source has failed for a file, the
 // failures of its later steps follow from the first one and are not recorded.
-enum class ExtractionSource { Library, FileItem, ShellDetails };
+enum class ExtractionSource { Library, FileItem, ShellDetails, Checksum };
 ExtractionSource SourceOfStep(int step);
 // The source of a step that an extraction runs; nothing for a number that no
 // extraction has.

@@ -51,15 +51,49 @@ int FileExtractor::FirstStep(LibraryUse libraryUse) {
     return libraryUse == LibraryUse::Read ? step::extract::kNewHandle : step::extract::kGetFile;
 }
 
+void FileExtractor::SetExtraColumns(const ExtraColumns& columns) {
+    extra_ = columns;
+    checksum_.reset();
+    if (columns.checksum != ChecksumKind::None) {
+        checksum_ = std::make_unique<FileChecksum>(columns.checksum);
+    }
+}
+
 FileExtraction FileExtractor::Extract(const QString& path, ExtractionSink* sink,
                                       LibraryUse libraryUse) const {
     FileExtraction record(path, sink);
-    if (libraryUse == LibraryUse::Read) {
-        ReadLibraryFields(record);
+    if (!extra_.checksumOnly) {
+        if (libraryUse == LibraryUse::Read) {
+            ReadLibraryFields(record);
+        }
+        ReadFileFacts(record);
+        ReadShellDetails(record);
     }
-    ReadFileFacts(record);
-    ReadShellDetails(record);
+    // Last: the library has read what it needs by then, and the one pass
+    // over the whole file comes after it.
+    ReadChecksum(record);
     return record;
+}
+
+void FileExtractor::ReadExtraFields(FileExtraction& record, MediaInfoHandle handle) const {
+    for (size_t index = 0; index < extra_.fields.size(); ++index) {
+        const ExtraField& field = extra_.fields[index];
+        const int cell = extra_.FieldCell(static_cast<int>(index));
+        record.Step(ExtractionSource::Library, step::extract::kExtraField, [&] {
+            record.WriteCell(step::extract::kExtraField, cell,
+                             library_.ReadField(handle, field.kind, field.parameter.c_str()));
+        });
+    }
+}
+
+void FileExtractor::ReadChecksum(FileExtraction& record) const {
+    if (!checksum_) {
+        return;
+    }
+    record.Step(ExtractionSource::Checksum, step::extract::kChecksum, [&] {
+        record.WriteCell(step::extract::kChecksum, extra_.ChecksumCell(),
+                         checksum_->Of(record.path()));
+    });
 }
 
 void FileExtractor::WarmUp(const QString& path,
@@ -77,6 +111,9 @@ void FileExtractor::WarmUp(const QString& path,
                 if (field.source == FieldSource::Library) {
                     library_.ReadField(handle, field.stream, field.parameter);
                 }
+            }
+            for (const ExtraField& field : extra_.fields) {
+                library_.ReadField(handle, field.kind, field.parameter.c_str());
             }
             library_.MediaInfo_Close(handle);
             library_.MediaInfo_Delete(handle);
@@ -104,6 +141,7 @@ void FileExtractor::ReadLibraryFields(FileExtraction& record) const {
                              library_.ReadField(handle, field.stream, field.parameter));
         });
     }
+    ReadExtraFields(record, handle);
     record.Step(ExtractionSource::Library, step::extract::kCloseFile,
                 [&] { library_.MediaInfo_Close(handle); });
     record.Step(ExtractionSource::Library, step::extract::kDeleteHandle,

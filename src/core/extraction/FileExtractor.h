@@ -1,13 +1,17 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 
+#include "core/extraction/ExtraColumns.h"
+#include "core/extraction/FileChecksum.h"
 #include "core/extraction/FileExtraction.h"
 #include "core/shell/files/FileFacts.h"
 
 namespace quorvid {
 
 class MediaInfoLibrary;
+using MediaInfoHandle = void*;
 class Shell;
 
 inline constexpr auto kDetailHeaderPrefix = "File General - ";
@@ -18,6 +22,11 @@ inline constexpr auto kDetailHeaderPrefix = "File General - ";
 class FileExtractor {
   public:
     FileExtractor(MediaInfoLibrary& library, Shell& shell) : library_(library), shell_(shell) {}
+
+    // The columns read beyond the catalogue from now on. The checksum's digest
+    // is set up here, before any reader is confined.
+    void SetExtraColumns(const ExtraColumns& columns);
+    const ExtraColumns& extraColumns() const { return extra_; }
 
     // With LibraryUse::Skip no library step runs: the file's facts and details
     // are read without handing the file to the library.
@@ -42,10 +51,14 @@ class FileExtractor {
     void ReadLibraryFields(FileExtraction& record) const;
     void ReadFileFacts(FileExtraction& record) const;
     void ReadShellDetails(FileExtraction& record) const;
+    void ReadExtraFields(FileExtraction& record, MediaInfoHandle handle) const;
+    void ReadChecksum(FileExtraction& record) const;
 
     MediaInfoLibrary& library_;
     Shell& shell_;
     FileFacts fileFacts_;
+    ExtraColumns extra_;
+    std::unique_ptr<FileChecksum> checksum_;
 };
 
 }  // namespace quorvid

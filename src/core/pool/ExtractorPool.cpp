@@ -134,7 +134,7 @@ ExtractorPool::Ticket ExtractorPool::Submit(const QString& path, bool urgent) {
     const Ticket ticket = nextTicket_++;
     const Storage storage = storageMap_.StorageOf(path);
     storages_.insert(storage.device, storage);
-    jobs_.emplace(ticket, Job(path, storage.device));
+    jobs_.emplace(ticket, Job(path, storage.device, &options_.extraColumns));
     if (concurrency_ && !concurrency_->Answering(storage.device)) {
         FailUnanswered(ticket);
         return ticket;
@@ -382,7 +382,8 @@ void ExtractorPool::GiveUp(Helper& helper, const HelperFailure& failure) {
         const HelperFailure ended = *job.abandonedFor;
         if (ended.breakdown == HelperBreakdown::HeldUp && ++job.lostStarts < kLostStartsToGiveUp) {
             job.abandonedFor.reset();
-            job.attempt = FileAttempt(job.attempt.libraryUse(), job.record.path());
+            job.attempt =
+                FileAttempt(job.attempt.libraryUse(), job.record.path(), &options_.extraColumns);
             scheduler_.Enqueue(ticket, job.storage, true);
             continue;
         }
@@ -456,7 +457,8 @@ void ExtractorPool::FailJob(Ticket ticket, const HelperFailure& failure) {
         failure.breakdown != HelperBreakdown::NotAnswering &&
         (attempt.source() == ExtractionSource::Library || misbehaved)) {
         // The row still gets the file facts and details, read without the library.
-        job.attempt = FileAttempt(FileExtractor::LibraryUse::Skip, job.record.path());
+        job.attempt =
+            FileAttempt(FileExtractor::LibraryUse::Skip, job.record.path(), &options_.extraColumns);
         job.lostStarts = 0;
         scheduler_.Enqueue(ticket, job.storage, true);
     } else {

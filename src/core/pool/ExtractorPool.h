@@ -76,9 +76,9 @@ class ExtractorPool : public QObject {
 
   private:
     struct Job {
-        Job(const QString& path, QString device)
+        Job(const QString& path, QString device, const ExtraColumns* extra)
             : record(path),
-              attempt(FileExtractor::LibraryUse::Read, path),
+              attempt(FileExtractor::LibraryUse::Read, path, extra),
               storage(std::move(device)) {}
 
         FileExtraction record;

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <functional>
 
+#include "core/extraction/ExtraColumns.h"
 #include "core/pool/ExtractorProtocol.h"
 
 namespace quorvid {
@@ -29,6 +30,9 @@ struct ExtractorPoolOptions {
     // cheaper and less safe way this exists to measure the default against
     // (a reader per file, so that no file's code outlives it).
     bool readersPerFolder = false;
+    // The columns each helper reads beyond the catalogue, the checksum among
+    // them; the in-process extractor must be given the same.
+    ExtraColumns extraColumns;
     // A helper sending more than this for one file is broken or taken over.
     qint64 maxBytesPerFile = 64 * 1024 * 1024;
     // Where the helpers' diagnostics go, one line at a time with every control

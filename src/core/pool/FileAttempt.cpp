@@ -2,10 +2,12 @@
 
 namespace quorvid {
 
-FileAttempt::FileAttempt(FileExtractor::LibraryUse libraryUse, const QString& path)
+FileAttempt::FileAttempt(FileExtractor::LibraryUse libraryUse, const QString& path,
+                         const ExtraColumns* extra)
     : libraryUse_(libraryUse),
       path_(path),
-      check_(path),
+      extra_(extra),
+      check_(path, extra != nullptr ? *extra : ExtraColumns{}),
       step_(FileExtractor::FirstStep(libraryUse)) {}
 
 FileAttempt::Outcome FileAttempt::Apply(const protocol::Message& message, std::uint32_t id) {
@@ -27,7 +29,7 @@ FileAttempt::Outcome FileAttempt::Apply(const protocol::Message& message, std::u
 bool FileAttempt::TakeJournal(const std::vector<protocol::Message>& messages, bool withEvents) {
     if (withEvents) {
         events_.clear();
-        check_ = RecordCheck(path_);
+        check_ = RecordCheck(path_, extra_ != nullptr ? *extra_ : ExtraColumns{});
     }
     begun_ = false;
     step_ = FileExtractor::FirstStep(libraryUse_);

@@ -25,7 +25,10 @@ class FileAttempt {
         Unbelievable  // no real extraction sends it (doubt() says what it is)
     };
 
-    FileAttempt(FileExtractor::LibraryUse libraryUse, const QString& path);
+    // extra: the columns the helper reads beyond the catalogue; it must outlive
+    // the attempt.
+    FileAttempt(FileExtractor::LibraryUse libraryUse, const QString& path,
+                const ExtraColumns* extra = nullptr);
 
     // A frame the helper sent while reading the file of request id.
     Outcome Apply(const protocol::Message& message, std::uint32_t id);
@@ -58,6 +61,7 @@ class FileAttempt {
 
     FileExtractor::LibraryUse libraryUse_;
     QString path_;
+    const ExtraColumns* extra_;
     RecordCheck check_;
     std::vector<ExtractionEvent> events_;
     int step_;

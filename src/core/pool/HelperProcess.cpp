@@ -51,7 +51,7 @@ QStringList HelperArguments(const ExtractorPoolOptions& options,
     if (options.readersPerFolder) {
         arguments << QString::fromLatin1(protocol::kReadersPerFolderOption);
     }
-    return arguments;
+    return arguments + options.extraColumns.ToArguments();
 }
 
 }  // namespace

@@ -44,17 +44,36 @@ std::optional<QString> RecordCheck::Event(const ExtractionEvent& event) {
     return QStringLiteral("an event of no known kind");
 }
 
+int RecordCheck::StepOfCell(int cell) const {
+    if (cell >= kFirstLibraryCell && cell <= kTypeCell) {
+        return CellStep(cell);
+    }
+    const int extra = cell - kCatalogueColumnCount;
+    if (extra >= 0 && extra < extraFields_) {
+        return step::extract::kExtraField;
+    }
+    if (extra == extraFields_ && checksum_ != ChecksumKind::None) {
+        return step::extract::kChecksum;
+    }
+    return 0;
+}
+
 std::optional<QString> RecordCheck::Cell(const ExtractionEvent& event) {
-    if (event.cell < kFirstLibraryCell || event.cell > kTypeCell || !event.header.isEmpty()) {
+    const int step = StepOfCell(event.cell);
+    if (step == 0 || !event.header.isEmpty()) {
         return QStringLiteral("a cell outside the catalogue");
     }
-    if (event.step != CellStep(event.cell)) {
+    if (event.step != step) {
         return QStringLiteral("cell %1 at a step not its own").arg(event.cell);
     }
-    if (cellsWritten_.test(static_cast<size_t>(event.cell))) {
+    if (cellsWritten_[static_cast<size_t>(event.cell)]) {
         return QStringLiteral("cell %1 twice").arg(event.cell);
     }
-    cellsWritten_.set(static_cast<size_t>(event.cell));
+    if (step == step::extract::kChecksum && !IsChecksumText(checksum_, event.text)) {
+        return QStringLiteral("a checksum that is not %1 hex digits")
+            .arg(ChecksumHexLength(checksum_));
+    }
+    cellsWritten_[static_cast<size_t>(event.cell)] = true;
     return std::nullopt;
 }
 

@@ -162,5 +162,53 @@ TEST_F(JsonRowReaderTest, ADamagedOrForeignLineIsRefusedWithItsNumberAndNoRowsAf
     }
 }
 
+// The columns of --field and --hash: written when empty too, read back in
+// their place; a checksum only as its digits; every line with the same ones.
+TEST(JsonRowReaderExtraColumns, AreReadBackAndHeldToOneListPerCatalogue) {
+    ResultsStore store;
+    store.AppendColumn(QStringLiteral("General - Audio_Language_List"));
+    store.AppendColumn(QStringLiteral("SHA-1"));
+    const int row = store.AddRow(QStringLiteral("/v/a.mkv"));
+    store.SetCell(row, 55 - 1, QStringLiteral("0123456789abcdef0123456789abcdef01234567"));
+    store.SetCell(row, store.AppendColumn(QStringLiteral("File General - Size")) - 1,
+                  QStringLiteral("1 byte"));
+    const QByteArray line = JsonRowLine(store, row);
+    ASSERT_TRUE(line.contains(",\"General - Audio_Language_List\":\"\",\"SHA-1\":\"0123"));
+    QByteArray withoutNewline = line.chopped(1);
+    QString error;
+    const std::optional<JsonRow> read = ParseJsonRowLine(withoutNewline, error);
+    ASSERT_TRUE(read) << error.toStdString();
+    EXPECT_EQ(read->ExtraHeaders(),
+              QStringList({QStringLiteral("General - Audio_Language_List"), "SHA-1"}));
+    EXPECT_EQ(read->Checksum().first, ChecksumKind::Sha1);
+
+    const auto refusal = [](QByteArray bytes) {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        JsonRowReader reader(buffer);
+        while (reader.Next()) {
+        }
+        return reader.error();
+    };
+    QByteArray upper = line;
+    upper.replace("abcdef01234567", "ABCDEF01234567");
+    QByteArray shortSum = line;
+    shortSum.replace("01234567\"", "0123456\"");
+    QByteArray badKind = line;
+    badKind.replace("\"General - Audio", "\"Sound - Audio");
+    QByteArray catalogueHeader = line;
+    catalogueHeader.replace("\"General - Audio_Language_List\"", "\"General - Format\"");
+    QByteArray otherList = line;
+    otherList.replace("\"SHA-1\":\"0123456789abcdef0123456789abcdef01234567\",", "");
+    EXPECT_TRUE(refusal(line + upper).startsWith("line 2: "))
+        << refusal(line + upper).toStdString();
+    EXPECT_TRUE(refusal(line + shortSum).contains("is not 40 lowercase hex digits"));
+    EXPECT_TRUE(refusal(line + badKind).contains("is no column of ours"));
+    EXPECT_TRUE(refusal(line + catalogueHeader).contains("is no column of ours"));
+    EXPECT_TRUE(refusal(line + otherList)
+                    .contains("line 2: other --field or --hash columns than the lines before it"));
+    EXPECT_TRUE(refusal(line + line).isEmpty());
+}
+
 }  // namespace
 }  // namespace quorvid

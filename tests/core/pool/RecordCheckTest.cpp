@@ -87,6 +87,39 @@ TEST(RecordCheck, WhatNoRealExtractionSendsIsNamed) {
     EXPECT_TRUE(RecordCheck(kPath).StepStarted(131));
 }
 
+// The columns a run asks for beyond the catalogue: each at its step, once,
+// a checksum only as its exact digits, and no cell past them.
+TEST(RecordCheck, ExtraColumnsAreBelievedOnlyAsTheRunAskedForThem) {
+    ExtraColumns extra;
+    extra.fields = {{StreamKind::Audio, L"Language"}, {StreamKind::General, L"AudioCount"}};
+    extra.checksum = ChecksumKind::Md5;
+    const QString md5 = QStringLiteral("d41d8cd98f00b204e9800998ecf8427e");
+    const auto doubt = [&](std::vector<ExtractionEvent> events) {
+        RecordCheck check(kPath, extra);
+        std::optional<QString> found;
+        for (const ExtractionEvent& event : events) {
+            if (!found) {
+                found = check.Event(event);
+            }
+        }
+        return found.value_or(QStringLiteral("(believed)"));
+    };
+    EXPECT_EQ(doubt({Cell(53, QStringLiteral("en"), kExtraField), Cell(54, {}, kExtraField),
+                     Cell(55, md5, kChecksum), Failure(kChecksum, QStringLiteral("changed"))}),
+              "(believed)");
+    EXPECT_EQ(doubt({Cell(56, {}, kExtraField)}), "a cell outside the catalogue");
+    EXPECT_EQ(doubt({Cell(53, {}, kChecksum)}), "cell 53 at a step not its own");
+    EXPECT_EQ(doubt({Cell(54, {}, kExtraField), Cell(54, {}, kExtraField)}), "cell 54 twice");
+    for (const QString& forged :
+         {md5.toUpper(), md5.left(31), md5 + u'0', QString(32, u'g'), QString()}) {
+        EXPECT_EQ(doubt({Cell(55, forged, kChecksum)}), "a checksum that is not 32 hex digits")
+            << forged.toStdString();
+    }
+    // Without the columns, none of them.
+    EXPECT_EQ(RecordCheck(kPath).Event(Cell(53, QStringLiteral("en"), kExtraField)),
+              "a cell outside the catalogue");
+}
+
 // A journal left by a helper that died is read with the same suspicion.
 TEST(RecordCheck, AJournalIsBelievedAsFarAsAPipe) {
     const auto message = [](const ExtractionEvent& event) {

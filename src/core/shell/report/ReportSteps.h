@@ -96,6 +96,10 @@ inline constexpr int kProgressTextReset = 300;
 inline constexpr int kDoneMessage = 302;
 inline constexpr int kNoFilesMessage = 304;
 inline constexpr int kMarkIdle = 306;
+// Beyond the catalogue: the fields asked for besides it, read after its
+// library cells, all under one number; and the file's checksum, read last.
+inline constexpr int kExtraField = 308;
+inline constexpr int kChecksum = 310;
 
 }  // namespace extract
 
