@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <vector>
 
 #include "core/shell/report/StepFailure.h"
 
@@ -18,9 +17,10 @@ namespace quorvid {
 
 namespace {
 
-// Large enough that the system reads ahead in big requests, small enough to
-// stay in the cache while the digest runs over it.
-constexpr size_t kReadBytes = 1024 * 1024;
+// The system reads ahead of a sequential reader whatever it asks for; a small
+// buffer costs a fresh reader few pages of its own, and stays in the cache
+// while the digest runs over it.
+constexpr size_t kReadBytes = 128 * 1024;
 
 const char* DigestName(ChecksumKind kind) {
     switch (kind) {
@@ -113,9 +113,10 @@ QString FileChecksum::Of(const QString& path) const {
     if (!S_ISREG(before.st_mode)) {
         throw StepFailure(QStringLiteral("not a regular file: it has no checksum"));
     }
-    std::vector<unsigned char> buffer(kReadBytes);
+    // Not cleared first: every byte the digest sees was read into it.
+    const std::unique_ptr<unsigned char[]> buffer(new unsigned char[kReadBytes]);
     while (true) {
-        const ssize_t got = read(fd, buffer.data(), buffer.size());
+        const ssize_t got = read(fd, buffer.get(), kReadBytes);
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -126,7 +127,7 @@ QString FileChecksum::Of(const QString& path) const {
         if (got == 0) {
             break;
         }
-        EVP_DigestUpdate(context.get(), buffer.data(), static_cast<size_t>(got));
+        EVP_DigestUpdate(context.get(), buffer.get(), static_cast<size_t>(got));
     }
     struct stat after {};
     if (fstat(fd, &after) != 0 || !SameFile(before, after)) {
