@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -10,6 +11,7 @@
 #include "core/extraction/FileExtractor.h"
 #include "core/pool/ExtractionFeed.h"
 #include "core/shell/files/PathFunctions.h"
+#include "core/shell/report/ReportSteps.h"
 #include "core/shell/texts/TerminalText.h"
 
 namespace quorvid {
@@ -21,6 +23,18 @@ constexpr std::chrono::milliseconds kProgressTick{100};
 void WriteOutputLine(const QString& text) {
     const QByteArray line = TerminalText(text).toLocal8Bit() + '\n';
     std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
+}
+
+// Whether the file's own reader said why it has no checksum: its storage
+// answered then, and may be asked whether the file is still there. One that
+// timed out or whose storage stopped answering is not asked again: that could
+// hang for as long as the storage does.
+bool ReaderFailedOnIt(const FileExtraction& read) {
+    return std::any_of(read.events().begin(), read.events().end(),
+                       [](const ExtractionEvent& event) {
+                           return event.kind == ExtractionEvent::Kind::Failure &&
+                                  event.step == step::extract::kChecksum;
+                       });
 }
 
 // The first failure of a record, as its line says it.
@@ -127,7 +141,7 @@ void CatalogueVerify::Compare(const QString& path, const QString& stored,
                               const FileExtraction& read) {
     const QString checksum = read.Cell(inProcess_.extraColumns().ChecksumCell());
     if (checksum.isEmpty()) {
-        if (!QFileInfo::exists(path)) {
+        if (ReaderFailedOnIt(read) && !QFileInfo::exists(path)) {
             ++counts_.missing;
             SayFile(path, QStringLiteral("missing"));
         } else {

@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include "batch/BatchProgram.h"
+#include "support/SlowStorage.h"
 
 namespace quorvid {
 namespace {
@@ -273,6 +274,39 @@ TEST_F(FixityTest, VerifyRefusesCataloguesWithoutChecksumsAndDamagedOnes) {
 
     const Finished withPaths = RunBatch({"-q", "--verify", catalogue, folder.root()});
     EXPECT_EQ(withPaths.exitCode, 2);
+}
+
+// Verify over a share that stops answering: each of its files one line, no
+// timeout each, and the run ends.
+TEST_F(FixityTest, VerifyOfAShareThatStopsAnsweringSaysEachFileAndEnds) {
+    QString whyNot;
+    if (!test::SlowStorage::Available(&whyNot)) {
+        GTEST_SKIP() << whyNot.toStdString();
+    }
+    test::SlowStorage share(folder.root(),
+                            test::SlowStorage::Share(1) + QStringList{"--stall-after", "0"});
+    ASSERT_TRUE(share.mounted()) << share.error().toStdString();
+    // The catalogue's files, as if it had been made on the share.
+    QFile file(catalogue);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QByteArray(bytes).replace(QFile::encodeName(folder.root()) + '/',
+                                         QFile::encodeName(share.path()) + '/'));
+    file.close();
+
+    const Finished verify = RunBatch({"-q", "--file-timeout=0.4", "--verify", catalogue});
+    EXPECT_EQ(verify.exitCode, 1);
+    const QList<QByteArray> lines = Lines(verify.out);
+    const qsizetype count = Lines(bytes).size();
+    ASSERT_EQ(lines.size(), count + 1) << verify.out.constData();
+    for (qsizetype i = 0; i < count; ++i) {
+        EXPECT_TRUE(lines[i].startsWith(QFile::encodeName(share.path()) + '/') &&
+                    lines[i].contains(": cannot be read: "))
+            << lines[i].constData();
+    }
+    EXPECT_EQ(lines.last(), QStringLiteral("%1 files: 0 matched, 0 changed, 0 missing, %1 could "
+                                           "not be read (SHA-256)")
+                                .arg(count)
+                                .toUtf8());
 }
 
 }  // namespace
