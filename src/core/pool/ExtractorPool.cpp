@@ -21,6 +21,8 @@ constexpr int kFailedStartsToGiveUp = 3;
 // A reader that ends before beginning a file is not the file's fault, unless
 // it happens again.
 constexpr int kLostStartsToGiveUp = 2;
+// Files of a share or a disk read into the cache ahead of its readers.
+constexpr int kFilesToReadAhead = 4;
 
 std::uint8_t RequestFlags(FileExtractor::LibraryUse libraryUse) {
     return libraryUse == FileExtractor::LibraryUse::Skip ? protocol::kSkipLibrary : 0;
@@ -205,8 +207,26 @@ void ExtractorPool::Dispatch() {
         return true;
     };
     const auto limit = [this](const QString& device) { return LimitOf(device); };
+    QSet<QString> begun;
     for (const ReadScheduler::Assignment& assignment : scheduler_.Assign(wanted, limit)) {
+        begun.insert(jobs_.at(assignment.ticket).storage);
         Begin(assignment.ticket, assignment.place);
+    }
+    for (const QString& device : begun) {
+        PrefetchNext(device);
+    }
+}
+
+// The next files of a share or a disk are read into the cache, one after
+// another, while the readers parse: a single head streams instead of seeking
+// between the readers, and reading overlaps parsing.
+void ExtractorPool::PrefetchNext(const QString& device) {
+    const Storage::Kind kind = storages_.value(device).kind;
+    if (kind != Storage::Kind::SpinningDisk && kind != Storage::Kind::Network) {
+        return;
+    }
+    for (const Ticket ticket : scheduler_.QueuedOf(device, kFilesToReadAhead)) {
+        prefetch_.Want(jobs_.at(ticket).record.path());
     }
 }
 

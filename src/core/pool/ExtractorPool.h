@@ -18,6 +18,7 @@
 #include "core/pool/ReadScheduler.h"
 #include "core/pool/StorageConcurrency.h"
 #include "core/pool/StorageMap.h"
+#include "core/pool/StoragePrefetch.h"
 
 class QTimer;
 
@@ -102,6 +103,7 @@ class ExtractorPool : public QObject {
 
     void StartHelper();
     void Dispatch();
+    void PrefetchNext(const QString& device);
     void Begin(Ticket ticket, const ReadScheduler::Place& place);
     void ReadFrom(Helper& helper);
     bool Decode(Helper& helper, const protocol::Message& message);
@@ -135,6 +137,7 @@ class ExtractorPool : public QObject {
     StorageMap storageMap_;
     QHash<QString, Storage> storages_;
     std::unique_ptr<StorageConcurrency> concurrency_;
+    StoragePrefetch prefetch_;
     QElapsedTimer clock_;
     std::vector<std::unique_ptr<Helper>> helpers_;
     std::vector<std::unique_ptr<Helper>> graveyard_;

@@ -88,6 +88,18 @@ std::vector<ReadScheduler::Assignment> ReadScheduler::Assign(
     return assignments;
 }
 
+std::vector<ReadScheduler::Ticket> ReadScheduler::QueuedOf(const QString& storage,
+                                                           int count) const {
+    std::vector<Ticket> next;
+    for (auto queued = queue_.begin();
+         queued != queue_.end() && static_cast<int>(next.size()) < count; ++queued) {
+        if (storages_.value(*queued) == storage) {
+            next.push_back(*queued);
+        }
+    }
+    return next;
+}
+
 std::optional<ReadScheduler::Place> ReadScheduler::PlaceOf(Ticket ticket) const {
     const auto place = places_.find(ticket);
     if (place == places_.end()) {

@@ -46,6 +46,9 @@ class ReadScheduler {
     std::vector<Assignment> Assign(const std::function<bool(Ticket)>& wanted,
                                    const std::function<int(const QString& storage)>& limit);
 
+    // The next count files of a storage in the queue, in order.
+    std::vector<Ticket> QueuedOf(const QString& storage, int count) const;
+
     std::optional<Place> PlaceOf(Ticket ticket) const;
     // The file is read (or given up): its slot is free.
     void Finished(Ticket ticket);
