@@ -32,7 +32,7 @@ quorvid_install_missing() {
 # Keep the README's "Building by hand" in step with these lists.
 quorvid_build_packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev libgl-dev libglib2.0-dev libxlsxwriter-dev libseccomp-dev
+    qt6-base-dev libgl-dev libglib2.0-dev libxlsxwriter-dev libseccomp-dev libssl-dev
 )
 quorvid_runtime_packages=(
     libmediainfo0v5 qt6-image-formats-plugins fonts-liberation
