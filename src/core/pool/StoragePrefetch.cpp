@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -24,8 +25,8 @@ constexpr size_t kMostWaiting = 8;
 // Files remembered as asked for, so that a file is read ahead once.
 constexpr size_t kRemembered = 64;
 
-// Opens path for reading only when it is a regular file: opening a device or
-// a pipe may do something, or block.
+// Opens path for reading only when it is a regular file with bytes in it:
+// opening a device or a pipe may do something, or block.
 int OpenRegularFile(const QByteArray& path) {
     const int handle = open(path.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
     if (handle < 0) {
@@ -33,10 +34,16 @@ int OpenRegularFile(const QByteArray& path) {
     }
     struct stat status {};
     int fd = -1;
-    if (fstat(handle, &status) == 0 && S_ISREG(status.st_mode)) {
-        // The same file, not whatever the name means by now.
+    // An empty file has nothing to read ahead, and reading it would date its
+    // last access, which the library's reading does not.
+    if (fstat(handle, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
+        // The same file, not whatever the name means by now; its time of last
+        // access left as the library's reading makes it, where the system lets.
         const QByteArray self = "/proc/self/fd/" + QByteArray::number(handle);
-        fd = open(self.constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+        fd = open(self.constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NOATIME);
+        if (fd < 0 && errno == EPERM) {
+            fd = open(self.constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+        }
     }
     close(handle);
     return fd;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <QElapsedTimer>
@@ -15,9 +16,10 @@
 namespace quorvid {
 namespace {
 
-// The share of a file's pages in the page cache, without reading it.
+// The share of a file's pages in the page cache, without reading it (or
+// dating its last access: a mapping would).
 double CachedShare(const QString& path) {
-    const int fd = open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOATIME);
     struct stat status {};
     fstat(fd, &status);
     void* const map = mmap(nullptr, status.st_size, PROT_READ, MAP_SHARED, fd, 0);
@@ -47,12 +49,27 @@ QString UncachedFile(const QTemporaryDir& folder, const QString& name) {
     return path;
 }
 
+// When the file was last read, as the row shows it.
+qint64 AccessSeconds(const QString& path) {
+    struct stat status {};
+    stat(QFile::encodeName(path).constData(), &status);
+    return status.st_atim.tv_sec;
+}
+
 TEST(StoragePrefetchTest, ReadsFilesIntoTheCacheAndNeverWaitsOnAPipe) {
     QTemporaryDir folder;
     const QString fifo = folder.filePath(QStringLiteral("pipe.mp4"));
     ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const QString first = UncachedFile(folder, QStringLiteral("a.mp4"));
     const QString second = UncachedFile(folder, QStringLiteral("b.mp4"));
+    const QString empty = folder.filePath(QStringLiteral("empty.mp4"));
+    QFile(empty).open(QIODevice::WriteOnly);
+    // Last read two days ago: a read would date it now.
+    for (const QString& file : {first, second, empty}) {
+        const timespec times[2] = {{time(nullptr) - 2 * 86400, 0}, {0, UTIME_OMIT}};
+        utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, 0);
+    }
+    const qint64 lastRead = AccessSeconds(empty);
     if (CachedShare(first) > 0.5) {
         GTEST_SKIP() << "this file system keeps the files in memory";
     }
@@ -60,6 +77,7 @@ TEST(StoragePrefetchTest, ReadsFilesIntoTheCacheAndNeverWaitsOnAPipe) {
     StoragePrefetch prefetch;
     // A pipe nobody writes would block a reader that opened it.
     prefetch.Want(fifo);
+    prefetch.Want(empty);
     prefetch.Want(first);
     prefetch.Want(second);
     QElapsedTimer waited;
@@ -69,6 +87,11 @@ TEST(StoragePrefetchTest, ReadsFilesIntoTheCacheAndNeverWaitsOnAPipe) {
     }
     EXPECT_EQ(CachedShare(first), 1.0);
     EXPECT_EQ(CachedShare(second), 1.0);
+    // Reading ahead leaves the dates of the row alone: nothing is read of an
+    // empty file, and the others are read without dating their access where
+    // the system lets (as the files' owner).
+    EXPECT_EQ(AccessSeconds(empty), lastRead);
+    EXPECT_EQ(AccessSeconds(second), lastRead);
 }
 
 }  // namespace
