@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -183,6 +184,17 @@ inline QString MediainfoTemplate(const QString& folder) {
                    .arg(sections[0], sections[1], sections[2])
                    .toUtf8());
     return path;
+}
+
+// Every file beneath folder, sorted.
+inline QStringList FilesUnder(const QString& folder) {
+    QStringList files;
+    QDirIterator walk(folder, QDir::Files, QDirIterator::Subdirectories);
+    while (walk.hasNext()) {
+        files << walk.next();
+    }
+    files.sort();
+    return files;
 }
 
 }  // namespace bench

@@ -116,16 +116,6 @@ QString MediaRoot() {
     return root;
 }
 
-QStringList FilesUnder(const QString& folder) {
-    QStringList files;
-    QDirIterator walk(folder, QDir::Files, QDirIterator::Subdirectories);
-    while (walk.hasNext()) {
-        files << walk.next();
-    }
-    files.sort();
-    return files;
-}
-
 // Empties the page cache, so that the source files are read from the disk
 // again; false where this process may not.
 bool DropPageCache() {
@@ -348,7 +338,7 @@ int main(int argc, char** argv) {
         bench::Fail(QStringLiteral("the mediainfo program is not installed"));
     }
     const QString source = MediaRoot();
-    const QStringList files = FilesUnder(source);
+    const QStringList files = bench::FilesUnder(source);
     if (files.size() != kFileCount) {
         bench::Fail(
             QStringLiteral("the media in %1 are incomplete; remove the folder").arg(source));

@@ -104,16 +104,6 @@ Measured Measure(Action&& action) {
     return measured;
 }
 
-QStringList FilesUnder(const QString& folder) {
-    QStringList files;
-    QDirIterator walk(folder, QDir::Files, QDirIterator::Subdirectories);
-    while (walk.hasNext()) {
-        files << walk.next();
-    }
-    files.sort();
-    return files;
-}
-
 // A folder holds a set once its marker is there.
 QStringList LargeFiles(const QString& media) {
     const QString target = QDir(media).filePath(QStringLiteral("large"));
@@ -125,7 +115,7 @@ QStringList LargeFiles(const QString& media) {
                               kLargeFileCount);
         QFile(marker).open(QIODevice::WriteOnly);
     }
-    return FilesUnder(target);
+    return bench::FilesUnder(target);
 }
 
 // Wall seconds of a program run to its end with its output thrown away.
@@ -184,7 +174,7 @@ int main(int argc, char** argv) {
     const QString media = bench::MediaFolder();
     const QStringList largeFiles = LargeFiles(media);
     const QString smallRoot = bench::SmallFilesRoot(media, smallCount);
-    const QStringList smallFiles = FilesUnder(smallRoot);
+    const QStringList smallFiles = bench::FilesUnder(smallRoot);
     if (largeFiles.size() != kLargeFileCount || smallFiles.size() != smallCount) {
         Fail(QStringLiteral("the media in %1 are incomplete; remove the folder").arg(media));
     }

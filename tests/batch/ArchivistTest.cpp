@@ -279,10 +279,7 @@ TEST_F(FixityTest, VerifyRefusesCataloguesWithoutChecksumsAndDamagedOnes) {
 // Verify over a share that stops answering: each of its files one line, no
 // timeout each, and the run ends.
 TEST_F(FixityTest, VerifyOfAShareThatStopsAnsweringSaysEachFileAndEnds) {
-    QString whyNot;
-    if (!test::SlowStorage::Available(&whyNot)) {
-        GTEST_SKIP() << whyNot.toStdString();
-    }
+    SKIP_WITHOUT_FUSE();
     test::SlowStorage share(folder.root(),
                             test::SlowStorage::Share(1) + QStringList{"--stall-after", "0"});
     ASSERT_TRUE(share.mounted()) << share.error().toStdString();

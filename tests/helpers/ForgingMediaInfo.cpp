@@ -21,6 +21,8 @@
 #include <fstream>
 #include <string>
 
+#include "StandInMediaInfo.h"
+
 extern "C" void* __libc_stack_end;
 
 namespace {
@@ -34,10 +36,6 @@ constexpr int kOpenFileStep = 132;
 constexpr int kFindColumnStep = 276;
 
 bool stayTaken = false;
-
-struct Handle {
-    std::wstring format;
-};
 
 class Frame {
   public:
@@ -184,14 +182,6 @@ void Attack(const std::string& name, const std::string& argument, std::uint32_t 
 
 extern "C" {
 
-void* MediaInfo_New() {
-    return new Handle;
-}
-
-void MediaInfo_Delete(void* handle) {
-    delete static_cast<Handle*>(handle);
-}
-
 const wchar_t* MediaInfo_Option(void*, const wchar_t*, const wchar_t*) {
     return L"";
 }
@@ -208,16 +198,5 @@ std::size_t MediaInfo_Open(void* handle, const wchar_t* file) {
     }
     static_cast<Handle*>(handle)->format = stayTaken ? L"FORGED" : L"";
     return 1;
-}
-
-void MediaInfo_Close(void*) {}
-
-const wchar_t* MediaInfo_Get(void* handle, int streamKind, std::size_t streamNumber,
-                             const wchar_t* parameter, int, int) {
-    const Handle* const h = static_cast<Handle*>(handle);
-    if (streamKind == 0 && streamNumber == 0 && std::wcscmp(parameter, L"Format") == 0) {
-        return h->format.c_str();
-    }
-    return L"";
 }
 }

@@ -28,11 +28,9 @@
 #include <sstream>
 #include <string>
 
-namespace {
+#include "StandInMediaInfo.h"
 
-struct Handle {
-    std::wstring format;
-};
+namespace {
 
 std::string Outcome(bool succeeded) {
     return succeeded ? "ok" : std::to_string(errno);
@@ -231,14 +229,6 @@ std::wstring Widen(const std::string& text) {
 
 extern "C" {
 
-void* MediaInfo_New() {
-    return new Handle;
-}
-
-void MediaInfo_Delete(void* handle) {
-    delete static_cast<Handle*>(handle);
-}
-
 std::size_t MediaInfo_Open(void* handle, const wchar_t* file) {
     const std::wstring wide(file);
     const std::string path(wide.begin(), wide.end());  // the tests use ASCII names
@@ -261,16 +251,5 @@ std::size_t MediaInfo_Open(void* handle, const wchar_t* file) {
     }
     static_cast<Handle*>(handle)->format = Widen(report);
     return 1;
-}
-
-void MediaInfo_Close(void*) {}
-
-const wchar_t* MediaInfo_Get(void* handle, int streamKind, std::size_t streamNumber,
-                             const wchar_t* parameter, int, int) {
-    const Handle* const h = static_cast<Handle*>(handle);
-    if (streamKind == 0 && streamNumber == 0 && std::wcscmp(parameter, L"Format") == 0) {
-        return h->format.c_str();
-    }
-    return L"";
 }
 }

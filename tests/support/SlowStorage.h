@@ -24,6 +24,16 @@
 #define QUORVID_SLOW_STORAGE ""
 #endif
 
+// In a GoogleTest test: skipped, saying why, where no slow storage can be
+// mounted.
+#define SKIP_WITHOUT_FUSE()                                    \
+    do {                                                       \
+        QString whyNot;                                        \
+        if (!quorvid::test::SlowStorage::Available(&whyNot)) { \
+            GTEST_SKIP() << whyNot.toStdString();              \
+        }                                                      \
+    } while (false)
+
 namespace quorvid::test {
 
 class SlowStorage {

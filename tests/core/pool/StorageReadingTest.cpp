@@ -17,14 +17,6 @@ namespace {
 using test::FolderTree;
 using test::SlowStorage;
 
-#define SKIP_WITHOUT_FUSE()                       \
-    do {                                          \
-        QString whyNot;                           \
-        if (!SlowStorage::Available(&whyNot)) {   \
-            GTEST_SKIP() << whyNot.toStdString(); \
-        }                                         \
-    } while (false)
-
 ExtractorPoolOptions RealHelpers(std::chrono::milliseconds watchdog) {
     ExtractorPoolOptions options;
     options.program = QStringLiteral(QUORVID_EXTRACTOR);

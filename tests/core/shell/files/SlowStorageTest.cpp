@@ -18,14 +18,6 @@
 namespace quorvid::test {
 namespace {
 
-#define SKIP_WITHOUT_FUSE()                       \
-    do {                                          \
-        QString whyNot;                           \
-        if (!SlowStorage::Available(&whyNot)) {   \
-            GTEST_SKIP() << whyNot.toStdString(); \
-        }                                         \
-    } while (false)
-
 // Bytes that differ from one position to the next, so a misplaced piece shows.
 QByteArray Pattern(int size, int seed) {
     QByteArray bytes(size, '\0');
