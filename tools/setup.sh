@@ -39,9 +39,10 @@ quorvid_runtime_packages=(
 )
 # fuse3 and libfuse3-dev: the slow file system the storage tests and benchmark
 # mount (built with the tests; its tests are skipped where FUSE cannot be used).
+# mediainfo: the program the extra fields' cells are compared with.
 quorvid_test_packages=(
     googletest libgtest-dev libgmock-dev unzip xvfb xclip xdotool
-    openssh-server openssh-client parallel fuse3 libfuse3-dev
+    openssh-server openssh-client parallel fuse3 libfuse3-dev mediainfo
 )
 
 # The many-machines test starts an SSH server of its own on a loopback port;
